@@ -1,0 +1,244 @@
+#include "engine/ScanRun.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "engine/ProgramTitle.h"
+#include "engine/ScanState.h"
+#include "engine/SkinMessageBox.h"
+#include "engine/VariantTable.h"
+#include "process/MemorySweep.h"
+#include "repair/ServiceControl.h"
+
+namespace {
+
+constexpr char SEARCH_ALL[] = "*.*";
+constexpr char SEARCH_ALL_IN[] = "\\*.*";
+constexpr char PROGRAM_FILES[] = "\\Program Files";
+constexpr char INSIDE_PROGRAM_FILES[] = "\\Program Files\\";
+constexpr std::size_t DRIVE_ROOT_SPEC_LENGTH = 6;  // "C:\*.*"
+constexpr int FIRST_DRIVE = 2;                     // C:; A: and B: are never scanned
+constexpr int LAST_DRIVE = 25;                     // Z:
+
+constexpr char STOP_QUESTION[] = "Terminate the Scan now?";
+constexpr char RESTART_QUESTION[] =
+    "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?";
+
+bool IsDirectory(const WIN32_FIND_DATAA& entry) {
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+// The folder prefix of a spec: the spec cut just before the character that
+// precedes its last "." ("C:\dir\*.*" gives "C:\dir\"). False without a ".".
+bool FolderPrefix(const char* spec, char* prefix, std::size_t size) {
+  const char* dot = std::strrchr(spec, '.');
+  if (!dot) return false;
+  std::size_t length = dot > spec ? static_cast<std::size_t>(dot - spec) - 1 : 0;
+  if (length >= size) length = size - 1;
+  std::memcpy(prefix, spec, length);
+  prefix[length] = '\0';
+  return true;
+}
+
+// The spec for listing sub-folders: everything after the last "." replaced by "*"
+// (a spec without "." gets "*" appended).
+bool FolderListingSpec(const char* spec, char* listing, std::size_t size) {
+  if (!CopyText(listing, size, spec)) return false;
+  if (char* dot = std::strrchr(listing, '.')) dot[1] = '\0';
+  return AppendText(listing, size, "*");
+}
+
+// Joins up to three parts into a path; false when it would not fit.
+bool JoinPath(char* path, std::size_t size, const char* a, const char* b, const char* c = "") {
+  return CopyText(path, size, a) && AppendText(path, size, b) && AppendText(path, size, c);
+}
+
+// Remembers the drive's "\Program Files" folder when a drive root is walked.
+void NoteProgramFiles(const char* spec) {
+  if (std::strlen(spec) > DRIVE_ROOT_SPEC_LENGTH) return;
+  char* note = scanState.programFilesSpec;
+  CopyText(note, sizeof scanState.programFilesSpec, spec);
+  char* colon = std::strchr(note, ':');
+  if (!colon) return;
+  colon[1] = '\0';
+  AppendText(note, sizeof scanState.programFilesSpec, PROGRAM_FILES);
+  if (_access(note, 0) == 0) {
+    scanState.programFilesPending = 1;
+    AppendText(note, sizeof scanState.programFilesSpec, SEARCH_ALL_IN);
+  }
+}
+
+// Walks the drive's Program Files folder when the drive walk never went into it.
+void WalkProgramFilesIfMissed() {
+  if (scanState.programFilesPending == 1 && scanState.programFilesEntered == 0) {
+    WalkFolder(scanState.programFilesSpec);
+    scanState.programFilesPending = 0;
+  }
+}
+
+void CallHandlers(const char* path) {
+  for (const HandlerEntry* entry = handlerTable; entry->detectionName; ++entry) {
+    if (entry->handler(entry->detectionName, path)) break;
+  }
+}
+
+bool StopNow() {
+  PumpOneMessage();
+  return scanState.stopRequested != 0;
+}
+
+enum class PassEnd { Done, Stopped, NoDot };
+
+// The files of the spec (every entry is shown; files are counted and handed on).
+PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA(spec, &entry);
+  if (find == INVALID_HANDLE_VALUE) return PassEnd::Done;
+  PassEnd end = PassEnd::Done;
+  do {
+    if (StopNow()) { end = PassEnd::Stopped; break; }
+    char path[MAX_PATH];
+    bool fits = true;
+    if (scanState.sweepMode) {
+      fits = CopyText(path, sizeof path, spec);
+    } else {
+      if (!hasDot) { end = PassEnd::NoDot; break; }
+      fits = JoinPath(path, sizeof path, prefix, entry.cFileName);
+    }
+    // An entry whose path would not fit in MAX_PATH is passed over unseen.
+    if (fits) {
+      ElideMiddle(path, scanState.currentFile, sizeof scanState.currentFile, STATUS_WIDTH);
+      NotifyStatus();
+      if (!IsDirectory(entry)) {
+        if (!scanState.sweepMode) ++scanState.filesScanned;
+        CallHandlers(path);
+      }
+    }
+    if (StopNow()) { end = PassEnd::Stopped; break; }
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return end;
+}
+
+// The sub-folders of the spec, each walked in turn. Returns the walk result to
+// pass up, or 1 to go on.
+int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
+  char listing[MAX_PATH];
+  if (!FolderListingSpec(spec, listing, sizeof listing)) return 1;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA(listing, &entry);
+  if (find == INVALID_HANDLE_VALUE) return 1;
+  int32_t result = 1;
+  do {
+    if (StopNow()) { result = 0; break; }
+    if (!IsDirectory(entry) || IsDotEntry(entry.cFileName)) continue;
+    if (!hasDot) { result = -1; break; }
+    char sub[MAX_PATH];
+    // A folder whose search spec would not fit in MAX_PATH is skipped.
+    if (!JoinPath(sub, sizeof sub, prefix, entry.cFileName, SEARCH_ALL_IN)) continue;
+    if (std::strstr(sub, INSIDE_PROGRAM_FILES)) scanState.programFilesEntered = 1;
+    if (WalkFolder(sub) == -1) { result = -1; break; }
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return result;
+}
+
+void WriteStatistics() {
+  if (scanState.filesInfected > 0) SendReportLine(" ");
+  SendReportLine("Scanning statistics");
+  SendReportLine("------------------------------");
+  SendReportLine("Total files scanned\t\t:  %d", scanState.filesScanned);
+  SendReportLine("Total files infected\t\t:  %d", scanState.filesInfected);
+  SendReportLine("Total files removed\t\t:  %d", scanState.filesRemoved);
+}
+
+void WalkAllFixedDrives() {
+  for (int drive = FIRST_DRIVE; drive <= LAST_DRIVE; ++drive) {
+    char root[] = "C:\\";
+    root[0] = static_cast<char>('A' + drive);
+    if (GetDriveTypeA(root) != DRIVE_FIXED) continue;
+    char spec[8];
+    JoinPath(spec, sizeof spec, root, SEARCH_ALL);
+    WalkFolder(spec);
+    WalkProgramFilesIfMissed();
+  }
+}
+
+void WalkTarget() {
+  if (std::strcmp(scanState.scanTarget, ALL_FIXED_DRIVES) == 0) {
+    WalkAllFixedDrives();
+    return;
+  }
+  char spec[MAX_PATH];
+  if (!JoinPath(spec, sizeof spec, scanState.scanTarget, SEARCH_ALL_IN)) return;
+  WalkFolder(spec);
+  WalkProgramFilesIfMissed();
+}
+
+}  // namespace
+
+int RunScan() {
+  if (scanState.scanTarget[0] != '\0') {
+    SweepMemory();
+    WalkTarget();
+  }
+  scanState.keepList = 1;
+  WriteStatistics();
+  SetStatusText(scanState.stopRequested ? "Scanning terminated" : "Scanning completed");
+  if (scanState.restartNeeded != 0 &&
+      SkinMessageBox(RESTART_QUESTION, PROGRAM_TITLE, QUESTION_YES_NO) == IDYES) {
+    RestartWindows();
+  }
+  return 1;
+}
+
+int32_t WalkFolder(const char* spec) {
+  scanState.foundInSweep = 0;
+  NoteProgramFiles(spec);
+  char prefix[MAX_PATH];
+  const bool hasDot = FolderPrefix(spec, prefix, sizeof prefix);
+  switch (FilePass(spec, prefix, hasDot)) {
+    case PassEnd::Stopped: return 0;
+    case PassEnd::NoDot: return -1;
+    case PassEnd::Done: break;
+  }
+  const int32_t folders = FolderPass(spec, prefix, hasDot);
+  if (folders <= 0) return folders;
+  return scanState.filesScanned;
+}
+
+void PumpOneMessage() {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+  if (LOWORD(msg.wParam) == VK_ESCAPE) {
+    // Whatever the message: the key is dropped either way.
+    if (SkinMessageBox(STOP_QUESTION, PROGRAM_TITLE, QUESTION_YES_NO) != IDNO) scanState.stopRequested = 1;
+    return;
+  }
+  if (msg.message == WM_QUIT || msg.message == WM_DESTROY) {
+    scanState.stopRequested = 1;  // the message is dropped, not posted again
+    return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+void ElideMiddle(const char* source, char* destination, std::size_t destinationSize, int16_t width) {
+  const std::size_t length = std::strlen(source);
+  const int keep = width / 2 - 1;
+  if (keep <= 0 || length <= static_cast<std::size_t>(width) ||
+      static_cast<std::size_t>(width) >= destinationSize) {
+    CopyText(destination, destinationSize, source);
+    return;
+  }
+  const std::size_t kept = static_cast<std::size_t>(keep);
+  const std::size_t dots = static_cast<std::size_t>(width) - 2 * kept;
+  std::memcpy(destination, source, kept);
+  std::memset(destination + kept, '.', dots);
+  std::memcpy(destination + kept + dots, source + length - kept, kept);
+  destination[width] = '\0';
+}

@@ -1,0 +1,66 @@
+#pragma once
+#include <windows.h>
+#include <cstddef>
+#include <cstdint>
+
+// Notifications from the engine to the main dialog, sent synchronously with both
+// parameters 0. Their numbers are those of WM_ENABLE and WM_SETREDRAW; the main
+// dialog handles them as its own messages.
+inline constexpr UINT WM_SCAN_STATUS = 0x000A;  // currentFile changed
+inline constexpr UINT WM_SCAN_LINE = 0x000B;    // reportLine holds a new line
+
+// What to do with an infected file.
+inline constexpr int32_t DISPOSE_DELETE = 100;
+inline constexpr int32_t DISPOSE_RENAME = 101;
+inline constexpr int32_t DISPOSE_REMOVE = 102;  // the same as DISPOSE_DELETE
+inline constexpr int32_t DISPOSE_LEAVE = 103;
+
+// scanTarget meaning "every fixed drive from C: to Z:".
+inline constexpr char ALL_FIXED_DRIVES[] = "!:";
+
+inline constexpr std::size_t REPORT_LINE_SIZE = 500;
+inline constexpr std::size_t REMOVED_VALUE_NAME_SIZE = 128;
+
+// The one record of the scan, shared by the engine, the repairs, the process
+// code and the main dialog. One scan runs per program run; nothing resets it.
+struct ScanState {
+  HWND notifyWindow = nullptr;             // receives WM_SCAN_STATUS / WM_SCAN_LINE
+  char scanTarget[MAX_PATH] = {};          // "!:", a folder path, or empty (no walk)
+  int32_t disposalChoice = 0;              // DISPOSE_*
+  uint8_t stopRequested = 0;               // tested by the walk at every entry
+  uint8_t keepList = 0;                    // set before the closing lines: never cut them
+  char currentFile[MAX_PATH] = {};         // status text
+  char detectionName[MAX_PATH] = {};       // name of the latest detection
+  char reportLine[REPORT_LINE_SIZE] = {};  // the line being sent
+  int32_t filesScanned = 0;
+  int32_t filesInfected = 0;
+  int32_t filesRenamed = 0;
+  int32_t filesRemoved = 0;
+  int32_t restartNeeded = 0;               // result of the latest delete-at-restart
+  uint8_t sweepMode = 1;                   // memory sweep running: check only, count nothing
+  uint8_t foundInSweep = 0;
+  int32_t pendingChoice = 0;               // non-zero: dispose of a memory find
+  char infectedPath[MAX_PATH + 1] = {};    // file under examination
+  char programFilesSpec[MAX_PATH] = {};    // "<drive>:\Program Files\*.*" of the current drive
+  int32_t programFilesPending = 0;         // that folder exists and may need an extra walk
+  int32_t programFilesEntered = 0;         // the walk went into a "\Program Files\" folder
+};
+
+extern ScanState scanState;
+
+// Name of the last startup value the autorun scan removed (or tried to remove);
+// deleted again from both startup keys at every later detection.
+extern char removedValueName[REMOVED_VALUE_NAME_SIZE];
+
+// Formats into scanState.reportLine (cut to fit) and sends WM_SCAN_LINE.
+void SendReportLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Sends WM_SCAN_LINE / WM_SCAN_STATUS for what the state already holds.
+void NotifyReportLine();
+void NotifyStatus();
+// Sets currentFile (cut to fit) and sends WM_SCAN_STATUS.
+void SetStatusText(const char* text);
+
+// Bounded text helpers for the engine's fixed buffers. Each returns false, and
+// leaves a valid (possibly shortened) text, when the result would not fit.
+bool CopyText(char* destination, std::size_t size, const char* source);
+bool AppendText(char* destination, std::size_t size, const char* source);

@@ -1,0 +1,68 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// How a record's fileSize is tested against the examined file's length L.
+inline constexpr int32_t SIZE_EXACT = 1;  // L == fileSize
+inline constexpr int32_t SIZE_NEAR = 2;   // -SIZE_WINDOW < fileSize - L < SIZE_WINDOW
+inline constexpr int32_t SIZE_ANY = 3;    // no size test
+inline constexpr int32_t SIZE_WINDOW = 4096;
+
+inline constexpr std::size_t SIGNATURE_LENGTH = 20;  // bytes compared per window
+inline constexpr std::size_t VARIANT_NAME_SIZE = 50;
+inline constexpr int VARIANT_COUNT = 60;
+
+// One variant of the trojan: its name, its exact file size and two 20-byte
+// windows at fixed distances (RVA differences) from the PE entry point.
+// The layout is part of the detection data: 108 bytes, no padding.
+#pragma pack(push, 1)
+struct VariantRecord {
+  char name[VARIANT_NAME_SIZE];                     // NUL-terminated, rest zero
+  int32_t offset1;                                  // first window - entry point
+  unsigned char signature1[SIGNATURE_LENGTH + 1];   // 20 bytes and a zero
+  int32_t offset2;                                  // second window - entry point
+  unsigned char signature2[SIGNATURE_LENGTH + 1];
+  uint32_t fileSize;
+  int32_t sizeMode;                                 // SIZE_*; other values never match
+};
+#pragma pack(pop)
+
+static_assert(sizeof(VariantRecord) == 108, "variant records are 108 bytes");
+static_assert(offsetof(VariantRecord, name) == 0);
+static_assert(offsetof(VariantRecord, offset1) == 50);
+static_assert(offsetof(VariantRecord, signature1) == 54);
+static_assert(offsetof(VariantRecord, offset2) == 75);
+static_assert(offsetof(VariantRecord, signature2) == 79);
+static_assert(offsetof(VariantRecord, fileSize) == 100);
+static_assert(offsetof(VariantRecord, sizeMode) == 104);
+
+// The 60 variants in testing order, then an all-zero end record.
+extern const VariantRecord variantTable[VARIANT_COUNT + 1];
+
+// The table the detection step reads. It points at variantTable; a test may
+// point it at a table of its own (a record made for a 64-bit test program) and back.
+extern const VariantRecord* activeVariantTable;
+
+// True at the end record (first name character 0).
+inline bool IsEndRecord(const VariantRecord& record) { return record.name[0] == '\0'; }
+
+// The size test of a record's sizeMode against a file length.
+bool VariantSizeMatches(const VariantRecord& record, int32_t fileLength);
+
+// A per-file handler of the folder walk: (detection name, full path) -> non-zero
+// when it has dealt with the file.
+using FileHandler = int32_t (*)(const char* detectionName, const char* path);
+
+struct HandlerEntry {
+  const char* detectionName;
+  FileHandler handler;
+};
+
+// The handlers the walk calls for every file, ended by a null entry.
+extern const HandlerEntry handlerTable[2];
+
+// True when both signature windows of record match the open file: the entry
+// point plus each offset (32-bit wrap-around) is turned into a file offset by
+// the PE locator, and the 20 bytes there are compared. The file's PE headers
+// must have been read; fileLength is its length for the size test.
+bool RecordMatches(const VariantRecord& record, int fd, int32_t fileLength, uint32_t entryPoint);

@@ -1,0 +1,35 @@
+#include "process/OsProbe.h"
+
+#include <windows.h>
+
+namespace {
+
+bool QueryVersion(OSVERSIONINFOA& info) {
+  info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  return GetVersionExA(&info) != FALSE;
+#pragma GCC diagnostic pop
+}
+
+}  // namespace
+
+// Asked afresh at every call: nothing is cached.
+int GetOsFamily() {
+  OSVERSIONINFOA info;
+  if (!QueryVersion(info)) return OS_FAMILY_UNKNOWN;
+  switch (info.dwPlatformId) {
+    case VER_PLATFORM_WIN32_WINDOWS: return OS_FAMILY_9X;
+    case VER_PLATFORM_WIN32_NT: return OS_FAMILY_NT;
+    default: return OS_FAMILY_OTHER;
+  }
+}
+
+int GetNtGeneration() {
+  OSVERSIONINFOA info;
+  if (!QueryVersion(info) || info.dwPlatformId != VER_PLATFORM_WIN32_NT) return NT_GENERATION_NONE;
+  if (info.dwMajorVersion <= 4) return NT_GENERATION_4;
+  if (info.dwMajorVersion == 5) return NT_GENERATION_5;
+  return NT_GENERATION_NONE;
+}

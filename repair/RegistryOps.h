@@ -1,0 +1,16 @@
+#pragma once
+#include <windows.h>
+
+// Size of the value data buffers of the autorun scan.
+inline constexpr DWORD REGISTRY_DATA_SIZE = 261;
+
+// Reads a value's data into data (dataSize bytes, never more). 1 when read.
+int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize);
+// Deletes one value. 1 when deleted and the key closed without error.
+int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName);
+// Removes the values of a startup key whose data starts scanState.infectedPath.
+void ScanAutorunKey(HKEY root, const char* keyPath);
+// Deletes a service's keys in ControlSet001 and ControlSet002. 1 when any went.
+int DeleteServiceKeys(const char* serviceName);
+// Deletes one key under HKEY_LOCAL_MACHINE. 1 when deleted.
+int DeleteMachineKey(const char* keyPath);

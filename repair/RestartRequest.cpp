@@ -1,0 +1,3 @@
+#include "repair/RestartRequest.h"
+
+BOOL RequestRestart(UINT flags) { return ExitWindowsEx(flags, 0); }

@@ -1,0 +1,9 @@
+# Sourced by the other scripts: the Wine environment of one build tree.
+# usage: . scripts/wine-env.sh <build-dir>
+QUELLOR_BUILD=$(cd "$1" && pwd)
+export WINEPREFIX="$QUELLOR_BUILD/wineprefix"
+export WINEDEBUG=-all
+# No Mono/Gecko installs, no menu entries in $HOME, and no debugger: with winedbg
+# enabled a crashing program can exit 0.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe,winedbg.exe=d"
+export WINEARCH=win64

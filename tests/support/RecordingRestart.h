@@ -1,0 +1,6 @@
+#pragma once
+#include <vector>
+
+// Linked into test programs instead of the real restart: every request is
+// recorded (its flags) and answered TRUE; the machine is never restarted.
+std::vector<unsigned>& RestartRequests();

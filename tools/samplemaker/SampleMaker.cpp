@@ -1,0 +1,183 @@
+#include "tools/samplemaker/SampleMaker.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t FILE_ALIGNMENT = 0x200;
+constexpr uint32_t SECTION_ALIGNMENT = 0x1000;
+constexpr uint32_t IMAGE_BASE = 0x400000;
+// Lowest RVA a window may have: above the headers' page and the first section page.
+constexpr uint32_t LOWEST_WINDOW_RVA = 0x2000;
+// Sub-page part of the entry point, so windows do not all sit on page starts.
+constexpr uint32_t ENTRY_POINT_PAGE_OFFSET = 0x234;
+constexpr uint32_t TRUNCATED_SIZE = SAMPLE_PE_OFFSET + 4 + 20 + 40;
+
+uint32_t AlignUp(uint32_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
+uint32_t AlignDown(uint32_t value, uint32_t alignment) { return value / alignment * alignment; }
+
+void Put16(std::vector<unsigned char>& b, uint32_t at, uint16_t v) {
+  b[at] = static_cast<unsigned char>(v);
+  b[at + 1] = static_cast<unsigned char>(v >> 8);
+}
+
+void Put32(std::vector<unsigned char>& b, uint32_t at, uint32_t v) {
+  Put16(b, at, static_cast<uint16_t>(v));
+  Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+struct Section {
+  uint32_t virtualAddress, virtualSize, rawPointer, rawSize;
+};
+
+struct Window {
+  uint32_t rva;
+  const unsigned char* signature;
+};
+
+// An entry point that keeps both windows' RVAs positive and above the headers.
+uint32_t ChooseEntryPoint(int32_t offset1, int32_t offset2) {
+  const int64_t lowest = std::min<int64_t>({0, offset1, offset2});
+  return AlignUp(static_cast<uint32_t>(-lowest), SECTION_ALIGNMENT) + LOWEST_WINDOW_RVA + ENTRY_POINT_PAGE_OFFSET;
+}
+
+// One section from the page of the window's RVA to the window's end.
+Section SectionFor(uint32_t fromRva, uint32_t toRva, uint32_t rawPointer) {
+  Section s;
+  s.virtualAddress = AlignDown(fromRva, SECTION_ALIGNMENT);
+  s.virtualSize = toRva + SIGNATURE_LENGTH - s.virtualAddress;
+  s.rawPointer = rawPointer;
+  s.rawSize = AlignUp(s.virtualSize, FILE_ALIGNMENT);
+  return s;
+}
+
+// Lays out sections so that both windows map into a file of fileSize bytes:
+// one section when the windows fit together, else one section each (the
+// lower section ends before the higher window, so the lookup of the higher
+// window passes over it).
+bool LayOutSections(const Window& low, const Window& high, uint32_t fileSize, std::vector<Section>& sections) {
+  const Section both = SectionFor(low.rva, high.rva, SAMPLE_HEADERS_SIZE);
+  if (static_cast<uint64_t>(both.rawPointer) + both.rawSize <= fileSize) {
+    sections.assign(1, both);
+    return true;
+  }
+  const Section first = SectionFor(low.rva, low.rva, SAMPLE_HEADERS_SIZE);
+  const Section second = SectionFor(high.rva, high.rva, first.rawPointer + first.rawSize);
+  if (first.virtualAddress + first.virtualSize > high.rva) return false;
+  if (static_cast<uint64_t>(second.rawPointer) + second.rawSize > fileSize) return false;
+  sections.assign(1, first);
+  sections.push_back(second);
+  return true;
+}
+
+uint32_t FileOffsetOf(uint32_t rva, const std::vector<Section>& sections) {
+  for (const Section& s : sections) {
+    if (s.virtualAddress + s.virtualSize > rva) return rva - s.virtualAddress + s.rawPointer;
+  }
+  return 0;
+}
+
+void WriteHeaders(std::vector<unsigned char>& b, uint32_t entryPoint, const std::vector<Section>& sections) {
+  b[0] = 'M';
+  b[1] = 'Z';
+  Put32(b, 0x3C, SAMPLE_PE_OFFSET);
+  const char* stub = "Test sample: data only.";
+  std::memcpy(&b[0x40], stub, std::strlen(stub));
+  const uint32_t pe = SAMPLE_PE_OFFSET;
+  std::memcpy(&b[pe], "PE\0\0", 4);
+  const uint32_t fh = pe + 4;
+  Put16(b, fh + 0, 0x14C);                                   // Machine: i386
+  Put16(b, fh + 2, static_cast<uint16_t>(sections.size()));  // NumberOfSections
+  Put16(b, fh + 16, 224);                                    // SizeOfOptionalHeader
+  Put16(b, fh + 18, 0x0102);                                 // executable, 32-bit
+  const uint32_t oh = fh + 20;
+  const Section& last = sections.back();
+  const uint32_t imageEnd = std::max(last.virtualAddress + last.virtualSize, entryPoint + 1);
+  Put16(b, oh + 0, 0x10B);  // PE32
+  Put32(b, oh + 4, sections.front().rawSize);               // SizeOfCode
+  Put32(b, oh + 16, entryPoint);                            // AddressOfEntryPoint
+  Put32(b, oh + 20, sections.front().virtualAddress);       // BaseOfCode
+  Put32(b, oh + 28, IMAGE_BASE);
+  Put32(b, oh + 32, SECTION_ALIGNMENT);
+  Put32(b, oh + 36, FILE_ALIGNMENT);
+  Put16(b, oh + 40, 4);                                     // OS version 4.0
+  Put16(b, oh + 48, 4);                                     // subsystem version 4.0
+  Put32(b, oh + 56, AlignUp(imageEnd, SECTION_ALIGNMENT));  // SizeOfImage
+  Put32(b, oh + 60, SAMPLE_HEADERS_SIZE);                   // SizeOfHeaders
+  Put16(b, oh + 68, 2);                                     // Windows GUI
+  Put32(b, oh + 72, 0x100000);                              // stack reserve
+  Put32(b, oh + 76, 0x1000);
+  Put32(b, oh + 80, 0x100000);                              // heap reserve
+  Put32(b, oh + 84, 0x1000);
+  Put32(b, oh + 92, 16);                                    // NumberOfRvaAndSizes
+  uint32_t at = SAMPLE_SECTION_TABLE;
+  for (std::size_t i = 0; i < sections.size(); ++i, at += 40) {
+    const Section& s = sections[i];
+    std::memcpy(&b[at], i == 0 ? ".text" : ".data", 5);
+    Put32(b, at + 8, s.virtualSize);
+    Put32(b, at + 12, s.virtualAddress);
+    Put32(b, at + 16, s.rawSize);
+    Put32(b, at + 20, s.rawPointer);
+    Put32(b, at + 36, i == 0 ? 0x60000020u : 0xC0000040u);
+  }
+}
+
+bool WindowHolds(const std::vector<unsigned char>& b, uint32_t at, const unsigned char* signature) {
+  return std::memcmp(&b[at], signature, SIGNATURE_LENGTH) == 0;
+}
+
+}  // namespace
+
+bool BuildSample(const VariantRecord& record, SampleKind kind, std::vector<unsigned char>& bytes,
+                 SampleLayout* layout, int window) {
+  bytes.clear();
+  const uint32_t fileSize = record.fileSize;
+  if (fileSize < SAMPLE_HEADERS_SIZE + FILE_ALIGNMENT) return false;
+  const uint32_t entryPoint = ChooseEntryPoint(record.offset1, record.offset2);
+  const Window w1{entryPoint + static_cast<uint32_t>(record.offset1), record.signature1};
+  const Window w2{entryPoint + static_cast<uint32_t>(record.offset2), record.signature2};
+  const Window& low = w1.rva <= w2.rva ? w1 : w2;
+  const Window& high = w1.rva <= w2.rva ? w2 : w1;
+  std::vector<Section> sections;
+  if (!LayOutSections(low, high, fileSize, sections)) return false;
+
+  std::vector<unsigned char> b(fileSize, 0);
+  WriteHeaders(b, entryPoint, sections);
+  const uint32_t at1 = FileOffsetOf(w1.rva, sections);
+  const uint32_t at2 = FileOffsetOf(w2.rva, sections);
+  std::memcpy(&b[at1], record.signature1, SIGNATURE_LENGTH);
+  std::memcpy(&b[at2], record.signature2, SIGNATURE_LENGTH);
+  // Overlapping windows must agree on their common bytes.
+  if (!WindowHolds(b, at1, record.signature1) || !WindowHolds(b, at2, record.signature2)) return false;
+
+  switch (kind) {
+    case SampleKind::Match:
+      break;
+    case SampleKind::WindowByteChanged:
+      b[(window == 2 ? at2 : at1) + SIGNATURE_LENGTH / 2] ^= 0xFF;
+      break;
+    case SampleKind::NotPe:
+      std::memcpy(&b[SAMPLE_PE_OFFSET], "NE\0\0", 4);
+      break;
+    case SampleKind::TruncatedHeaders:
+      b.resize(TRUNCATED_SIZE);
+      break;
+  }
+  if (layout) *layout = {entryPoint, at1, at2, static_cast<uint16_t>(sections.size())};
+  bytes.swap(b);
+  return true;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+bool WriteSample(const VariantRecord& record, SampleKind kind, const std::string& path, int window) {
+  std::vector<unsigned char> bytes;
+  return BuildSample(record, kind, bytes, nullptr, window) && WriteBytes(path, bytes);
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/VariantTable.h"
+
+// Harmless PE32 sample files for detection tests and the demo: data laid out so
+// that a variant record recognises them, never code that runs.
+
+enum class SampleKind {
+  Match,             // the record's size, sections and both signature windows
+  WindowByteChanged, // as Match, with one byte of one window changed
+  NotPe,             // the record's size, but no PE signature
+  TruncatedHeaders,  // the PE headers cut off inside the optional header
+};
+
+struct SampleLayout {
+  uint32_t entryPoint = 0;   // AddressOfEntryPoint written to the header
+  uint32_t window1 = 0;      // file offsets of the two signature windows
+  uint32_t window2 = 0;
+  uint16_t sections = 0;
+};
+
+// File offset of the PE signature in every sample, and of its section table.
+inline constexpr uint32_t SAMPLE_PE_OFFSET = 0x80;
+inline constexpr uint32_t SAMPLE_SECTION_TABLE = SAMPLE_PE_OFFSET + 4 + 20 + 224;
+inline constexpr uint32_t SAMPLE_HEADERS_SIZE = 0x400;
+
+// Builds the bytes of a sample for record. Returns false (and leaves bytes
+// empty) when no sample of the record's size can hold both windows; window
+// selects the window a WindowByteChanged decoy breaks (1 or 2).
+bool BuildSample(const VariantRecord& record, SampleKind kind, std::vector<unsigned char>& bytes,
+                 SampleLayout* layout = nullptr, int window = 1);
+
+// Builds a sample and writes it to path. False when it cannot be built or written.
+bool WriteSample(const VariantRecord& record, SampleKind kind, const std::string& path, int window = 1);
+
+// Writes bytes to path, replacing the file. False on any failure.
+bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
