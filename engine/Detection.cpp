@@ -1,5 +1,149 @@
 #include "engine/Detection.h"
 
-// Detection and disposal arrive with their own change; until then no file is
-// recognised.
-int32_t DetectAndDispose(const char*, const char*) { return 0; }
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "engine/PeLocator.h"
+#include "engine/ScanState.h"
+#include "engine/VariantTable.h"
+#include "process/ProcessKill.h"
+#include "repair/DelayedDelete.h"
+#include "repair/StartupRepair.h"
+
+namespace {
+
+// Pause between the memory-find line and the disposal, giving the terminated
+// process time to release its image file.
+constexpr DWORD MEMORY_DISPOSAL_PAUSE_MS = 1000;
+// A renamed file gets this letter after the last "." of its path (a.exe -> a.Vxe).
+constexpr char RENAME_MARK = 'V';
+
+void EmptyInfectedPath() { std::memset(scanState.infectedPath, 0, sizeof scanState.infectedPath); }
+
+// The new name of a renamed file, false when none can be formed in MAX_PATH.
+bool RenamedPath(const char* path, char* renamed, std::size_t size) {
+  if (!CopyText(renamed, size, path)) return false;
+  char* dot = std::strrchr(renamed, '.');
+  if (!dot) return true;  // no "." anywhere: the name stays as it is
+  if (dot[1] != '\0') {
+    dot[1] = RENAME_MARK;
+    return true;
+  }
+  // A path ending in "." has no character to replace: the mark is appended.
+  const char mark[] = {RENAME_MARK, '\0'};
+  return AppendText(renamed, size, mark);
+}
+
+void RenameInfected(const char* path, const char* name) {
+  char renamed[MAX_PATH];
+  if (RenamedPath(path, renamed, sizeof renamed) && MoveFileA(path, renamed)) {
+    ++scanState.filesRenamed;
+    SendReportLine("%s     %s renamed", path, name);
+  } else {
+    SendReportLine("%s     %s Rename failed", path, name);
+  }
+}
+
+void ReportRemoved(const char* path, const char* name) {
+  ++scanState.filesRemoved;
+  SendReportLine("%s     %s removed", path, name);
+}
+
+// Deletes the file; when it is in use, terminates the process that holds it
+// and tries once more; when it still stays, has it deleted at the next restart.
+void DeleteInfected(const char* path, const char* name) {
+  // Clears read-only, hidden and system, which would keep the deletion from working.
+  if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) {
+    SendReportLine("%s     %s Unable to remove", scanState.currentFile, scanState.detectionName);
+    return;
+  }
+  if (DeleteFileA(path)) {
+    ReportRemoved(path, name);
+    return;
+  }
+  if (KillProcessByPath(path) && DeleteFileA(path)) {
+    ReportRemoved(path, name);
+    return;
+  }
+  SendReportLine("%s     %s Unable to remove", path, name);
+  scanState.restartNeeded = ScheduleDeleteOnRestart(path);
+}
+
+void Dispose(const char* path, const char* name) {
+  switch (scanState.disposalChoice) {
+    case DISPOSE_RENAME:
+      RenameInfected(path, name);
+      break;
+    case DISPOSE_DELETE:
+    case DISPOSE_REMOVE:
+      DeleteInfected(path, name);
+      break;
+    case DISPOSE_LEAVE:
+      SendReportLine("%s     %s not disinfected as per user's selection", scanState.currentFile,
+                     scanState.detectionName);
+      break;
+    default:
+      break;  // an unknown choice does nothing and says nothing
+  }
+}
+
+// The memory sweep terminated the process of this file: report it as a memory
+// find and dispose of it by the chosen disposal, without testing it again.
+void DisposeOfMemoryFind(const char* detectionName, const char* path) {
+  scanState.disposalChoice = scanState.pendingChoice;
+  SendReportLine("System Memory    W32/Veltrix.Trojan removed");
+  Sleep(MEMORY_DISPOSAL_PAUSE_MS);
+  Dispose(path, detectionName);
+  EmptyInfectedPath();
+}
+
+// The first record of the active table that matches the open file, or null.
+const VariantRecord* FirstMatchingRecord(int fd) {
+  const int32_t length = FileLength32(fd);
+  if (length == -1) return nullptr;
+  if (!ReadFileHeader(fd) || !ReadOptionalHeaderAndSections(fd)) return nullptr;
+  const uint32_t entryPoint = EntryPointRva();
+  for (const VariantRecord* record = activeVariantTable; !IsEndRecord(*record); ++record) {
+    if (RecordMatches(*record, fd, length, entryPoint)) return record;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int32_t DetectAndDispose(const char* detectionName, const char* path) {
+  if (scanState.pendingChoice != 0 && scanState.notifyWindow) {
+    DisposeOfMemoryFind(detectionName, path);
+    return 0;
+  }
+  if (scanState.filesInfected == 0) std::memset(removedValueName, 0, sizeof removedValueName);
+  const int fd = _open(path, _O_RDONLY | _O_BINARY);
+  if (fd == -1) return 0;
+  EmptyInfectedPath();
+  CopyText(scanState.infectedPath, sizeof scanState.infectedPath, path);
+
+  const VariantRecord* record = FirstMatchingRecord(fd);
+  _close(fd);  // closed before any repair or disposal touches the file
+  if (!record) {
+    EmptyInfectedPath();
+    return 0;
+  }
+  // The record's name field need not hold a terminator within its 50 bytes.
+  char name[VARIANT_NAME_SIZE + 1] = {};
+  std::memcpy(name, record->name, VARIANT_NAME_SIZE);
+
+  ++scanState.filesInfected;
+  RepairStartupEntries(name);
+  CopyText(scanState.detectionName, sizeof scanState.detectionName, name);
+  CopyText(scanState.currentFile, sizeof scanState.currentFile, path);
+  if (scanState.sweepMode) {
+    scanState.foundInSweep = 1;  // infectedPath keeps the path for the sweep
+    return 1;
+  }
+  Dispose(path, name);
+  EmptyInfectedPath();
+  return 1;
+}

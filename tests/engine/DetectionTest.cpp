@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/Detection.h"
+#include "engine/ScanRun.h"
+#include "engine/ScanState.h"
+#include "engine/VariantTable.h"
+#include "tests/support/ReportCollector.h"
+#include "tests/support/TestFiles.h"
+#include "tools/samplemaker/SampleMaker.h"
+
+namespace {
+
+const std::string kRoot = "C:\\quellor-tests\\detect";
+const char kHandlerName[] = "W32/Veltrix.Trojan";
+
+class DetectionTest : public ::testing::Test {
+ protected:
+  DetectionTest() : tree_(kRoot) {
+    ResetScanState();
+    scanState.sweepMode = 0;
+    scanState.notifyWindow = collector_.window();
+    scanState.disposalChoice = DISPOSE_DELETE;
+  }
+  ~DetectionTest() override { activeVariantTable = variantTable; }
+
+  std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
+    const std::string path = tree_.Path(name);
+    EXPECT_TRUE(WriteSample(variantTable[row - 1], kind, path));
+    return path;
+  }
+
+  TempTree tree_;
+  ReportCollector collector_;
+};
+
+TEST_F(DetectionTest, InfectedFileIsDeletedAndReportedUnderItsRowsName) {
+  const std::string path = Sample(1, "agu.exe");
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Agu.Trojan removed"}, collector_.lines);
+  EXPECT_EQ(1, scanState.filesInfected);
+  EXPECT_EQ(1, scanState.filesRemoved);
+  EXPECT_STREQ("W32/VelTrix.Agu.Trojan", scanState.detectionName);
+  EXPECT_EQ(path, scanState.currentFile);
+  EXPECT_STREQ("", scanState.infectedPath);
+}
+
+TEST_F(DetectionTest, FilesThatAreNotVariantsArePassedOverSilently) {
+  const std::vector<std::string> decoys = {
+      Sample(5, "window1.exe", SampleKind::WindowByteChanged), Sample(44, "notpe.exe", SampleKind::NotPe),
+      Sample(18, "truncated.exe", SampleKind::TruncatedHeaders), tree_.File("readme.txt", "plain text")};
+  for (const std::string& path : decoys) {
+    EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str())) << path;
+    EXPECT_TRUE(FileExists(path)) << path;
+    EXPECT_STREQ("", scanState.infectedPath) << path;
+  }
+  EXPECT_EQ(0, DetectAndDispose(kHandlerName, tree_.Path("missing.exe").c_str()));
+  EXPECT_TRUE(collector_.lines.empty());
+  EXPECT_EQ(0, scanState.filesInfected);
+}
+
+TEST_F(DetectionTest, ReadOnlyHiddenSystemFileIsStillDeleted) {
+  const std::string path = Sample(27, "dv.exe");
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Dv.Trojan removed"}, collector_.lines);
+}
+
+TEST_F(DetectionTest, RenameChoiceMarksTheLetterAfterTheLastDot) {
+  scanState.disposalChoice = DISPOSE_RENAME;
+  const std::string path = Sample(5, "v.exe");
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_TRUE(FileExists(kRoot + "\\v.Vxe"));
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Trojan renamed"}, collector_.lines);
+  EXPECT_EQ(1, scanState.filesRenamed);
+  EXPECT_EQ(0, scanState.filesRemoved);
+  // A second infected file whose new name is taken: the rename fails.
+  const std::string again = Sample(5, "v.exe");
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, again.c_str()));
+  EXPECT_EQ(path + "     W32/VelTrix.Trojan Rename failed", collector_.lines.back());
+  EXPECT_EQ(1, scanState.filesRenamed);
+}
+
+TEST_F(DetectionTest, LeaveChoiceReportsAndKeepsTheFile) {
+  scanState.disposalChoice = DISPOSE_LEAVE;
+  const std::string path = Sample(44, "rz.exe");
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Rz.Trojan not disinfected as per user's selection"},
+            collector_.lines);
+  EXPECT_EQ(1, scanState.filesInfected);
+  // Any other choice does nothing and reports nothing, but the hit counts.
+  scanState.disposalChoice = 104;
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(1u, collector_.lines.size());
+  EXPECT_EQ(2, scanState.filesInfected);
+}
+
+TEST_F(DetectionTest, SweepCheckOnlyRecordsTheHit) {
+  scanState.sweepMode = 1;
+  const std::string path = Sample(59, "gfb.exe");
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_EQ(1, scanState.foundInSweep);
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_TRUE(collector_.lines.empty());
+  EXPECT_EQ(path, scanState.infectedPath) << "kept for the sweep";
+  EXPECT_EQ(1, scanState.filesInfected);
+}
+
+TEST_F(DetectionTest, MemoryDisposalReportsTheMemoryFindFirstWithoutTesting) {
+  const std::string path = tree_.File("not-even-pe.exe", "text");
+  scanState.pendingChoice = DISPOSE_DELETE;
+  EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_FALSE(FileExists(path));
+  const std::vector<std::string> expected = {"System Memory    W32/Veltrix.Trojan removed",
+                                             path + "     W32/Veltrix.Trojan removed"};
+  EXPECT_EQ(expected, collector_.lines);
+  EXPECT_EQ(DISPOSE_DELETE, scanState.disposalChoice);
+  EXPECT_EQ(0, scanState.filesInfected);
+}
+
+TEST_F(DetectionTest, ReadsTheTableThroughTheActivePointerAndTheFirstMatchWins) {
+  const std::string path = Sample(5, "twin.exe");
+  VariantRecord twins[3] = {variantTable[4], variantTable[4], {}};
+  std::memcpy(twins[0].name, "first", 6);
+  std::memcpy(twins[1].name, "second", 7);
+  scanState.disposalChoice = DISPOSE_LEAVE;
+  activeVariantTable = twins;
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_STREQ("first", scanState.detectionName);
+  const VariantRecord endOnly[1] = {};
+  activeVariantTable = endOnly;
+  EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str()));
+}
+
+TEST_F(DetectionTest, TheWalkHandsEveryFileToTheDetectionStep) {
+  tree_.Folder("sub");
+  const std::string infected = Sample(18, "sub\\small.exe");
+  tree_.File("clean.txt");
+  EXPECT_EQ(2, WalkFolder((kRoot + "\\*.*").c_str()));
+  EXPECT_EQ(std::vector<std::string>{infected + "     W32/VelTrix.Trojan removed"}, collector_.lines);
+}
+
+}  // namespace
