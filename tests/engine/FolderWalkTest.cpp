@@ -164,11 +164,16 @@ TEST_F(FolderWalkTest, OtherMessagesAreDispatchedOneAtATime) {
 TEST_F(FolderWalkTest, FolderThatCannotBeListedIsSkippedAndTheWalkGoesOn) {
   MakeTree();
   tree_.File("sub3\\f.txt");
+  // A name ending in "." is listed, but the platform's path rules drop the dot
+  // again when the folder itself is listed.
+  tree_.File("dotted.\\unseen.txt");
   // sub2 disappears while sub is being walked: it is still in the listing, but
   // its own listing fails.
   OnStatusOf(kRoot + "\\sub\\c.txt", [] { RemoveTree(kRoot + "\\sub2"); });
   EXPECT_EQ(5, WalkFolder((kRoot + "\\*.*").c_str()));
   EXPECT_FALSE(Shown(kRoot + "\\sub2\\d.txt"));
+  EXPECT_TRUE(Shown(kRoot + "\\dotted."));
+  EXPECT_FALSE(Shown(kRoot + "\\dotted.\\unseen.txt"));
   EXPECT_TRUE(Shown(kRoot + "\\sub3\\f.txt"));
 }
 
