@@ -1,0 +1,21 @@
+// Writes the seed corpus of the fuzz targets: samples of the smaller variant
+// records and their decoys.
+#include <string>
+
+#include "tools/samplemaker/SampleMaker.h"
+
+int32_t DetectAndDispose(const char*, const char*) { return 0; }
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  const std::string folder = argv[1];
+  int written = 0;
+  for (int row = 0; row < VARIANT_COUNT; ++row) {
+    if (variantTable[row].fileSize > 80000) continue;
+    const std::string stem = folder + "/row" + std::to_string(row + 1);
+    written += WriteSample(variantTable[row], SampleKind::Match, stem + ".exe");
+    written += WriteSample(variantTable[row], SampleKind::WindowByteChanged, stem + "-window.exe", 2);
+    written += WriteSample(variantTable[row], SampleKind::TruncatedHeaders, stem + "-cut.exe");
+  }
+  return written > 0 ? 0 : 1;
+}

@@ -1,0 +1,24 @@
+// Host (Linux) stand-in for the C runtime's low-level descriptor functions.
+#pragma once
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#define _O_RDONLY O_RDONLY
+#define _O_BINARY 0
+
+inline int _open(const char* path, int flags) { return open(path, flags); }
+inline int _close(int fd) { return close(fd); }
+// The Windows runtime's offsets are 32-bit longs: a negative one fails.
+inline long _lseek(int fd, long offset, int origin) {
+  if (offset < 0 && origin == SEEK_SET) return -1L;
+  const off_t at = lseek(fd, offset, origin);
+  return at > INT32_MAX ? -1L : static_cast<long>(at);
+}
+inline int _read(int fd, void* buffer, unsigned count) { return static_cast<int>(read(fd, buffer, count)); }
+inline int64_t _filelengthi64(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
