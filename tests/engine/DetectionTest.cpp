@@ -50,6 +50,30 @@ TEST_F(DetectionTest, InfectedFileIsDeletedAndReportedUnderItsRowsName) {
   EXPECT_STREQ("", scanState.infectedPath);
 }
 
+TEST_F(DetectionTest, EverySampleIsDetectedUnderItsOwnRowsName) {
+  for (int row = 1; row <= VARIANT_COUNT; ++row) {
+    collector_.lines.clear();
+    const std::string path = Sample(row, "row" + std::to_string(row) + ".exe");
+    const std::string name = variantTable[row - 1].name;
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str())) << "row " << row;
+    EXPECT_EQ(name, scanState.detectionName) << "row " << row;
+    EXPECT_EQ(std::vector<std::string>{path + "     " + name + " removed"}, collector_.lines) << "row " << row;
+    EXPECT_FALSE(FileExists(path)) << "row " << row;
+  }
+  EXPECT_EQ(VARIANT_COUNT, scanState.filesInfected);
+  EXPECT_EQ(VARIANT_COUNT, scanState.filesRemoved);
+}
+
+TEST_F(DetectionTest, EveryRowChecksItsSecondWindowToo) {
+  for (int row = 1; row <= VARIANT_COUNT; ++row) {
+    const std::string path = tree_.Path("decoy" + std::to_string(row) + ".exe");
+    ASSERT_TRUE(WriteSample(variantTable[row - 1], SampleKind::WindowByteChanged, path, 2)) << "row " << row;
+    EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str())) << "row " << row;
+    EXPECT_TRUE(FileExists(path)) << "row " << row;
+  }
+  EXPECT_TRUE(collector_.lines.empty());
+}
+
 TEST_F(DetectionTest, FilesThatAreNotVariantsArePassedOverSilently) {
   const std::vector<std::string> decoys = {
       Sample(5, "window1.exe", SampleKind::WindowByteChanged), Sample(44, "notpe.exe", SampleKind::NotPe),

@@ -58,4 +58,6 @@ bool RaiseSignal(const std::string& name);            // opens the event and set
 // Built-in modes:
 //   "hold-file <path> <ready-event>": opens path without sharing, raises the
 //      event, then waits (up to ten minutes) until it is terminated;
+//   "hold-file-shared <path> <ready-event>": the same with read sharing, so
+//      that others can read the file but cannot delete it;
 //   "wait <ready-event>": raises the event and waits likewise.
