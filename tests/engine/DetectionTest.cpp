@@ -10,6 +10,7 @@
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "tests/support/ReportCollector.h"
+#include "tests/support/Samples.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
 
@@ -29,9 +30,7 @@ class DetectionTest : public ::testing::Test {
   ~DetectionTest() override { activeVariantTable = variantTable; }
 
   std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
-    const std::string path = tree_.Path(name);
-    EXPECT_TRUE(WriteSample(variantTable[row - 1], kind, path));
-    return path;
+    return PlantSample(tree_, row, name, kind);
   }
 
   TempTree tree_;

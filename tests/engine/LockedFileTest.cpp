@@ -10,6 +10,7 @@
 #include "process/OsProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ReportCollector.h"
+#include "tests/support/Samples.h"
 #include "tests/support/SystemGuards.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
@@ -18,28 +19,6 @@ namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\locked";
 const char kHandlerName[] = "W32/Veltrix.Trojan";
-constexpr DWORD READY_TIMEOUT_MS = 10000;
-
-// A child process that holds a file open until the object goes away.
-class HeldFile {
- public:
-  HeldFile(const std::string& path, const char* mode) {
-    const std::string ready = UniqueEventName("held");
-    event_ = CreateSignal(ready);
-    started_ = holder_.Start(mode, {path, ready}) && WaitForSignal(event_, READY_TIMEOUT_MS);
-  }
-  ~HeldFile() {
-    holder_.Kill();
-    CloseHandle(event_);
-  }
-  bool started() const { return started_; }
-
- private:
-  ChildProcess holder_;
-  HANDLE event_ = nullptr;
-  bool started_ = false;
-};
-
 class LockedFileTest : public ::testing::Test {
  protected:
   LockedFileTest() : tree_(kRoot) {
@@ -49,11 +28,7 @@ class LockedFileTest : public ::testing::Test {
     scanState.disposalChoice = DISPOSE_DELETE;
     DeleteFileA(WininitPath().c_str());
   }
-  std::string Sample(int row, const std::string& name) {
-    const std::string path = tree_.Path(name);
-    EXPECT_TRUE(WriteSample(variantTable[row - 1], SampleKind::Match, path));
-    return path;
-  }
+  std::string Sample(int row, const std::string& name) { return PlantSample(tree_, row, name); }
 
   MachineStateGuard machine_;
   TempTree tree_;

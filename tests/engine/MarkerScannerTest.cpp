@@ -161,11 +161,8 @@ TEST_F(MarkerScannerTest, ALockedMarkerFileIsOnlyReportedAsRemoveFailed) {
   const std::string path = tree_.Path("locked.txt");
   ASSERT_TRUE(WriteMarkerFile(path));
   // Held open with read sharing: it can be examined but not deleted.
-  const std::string ready = UniqueEventName("marker-lock");
-  HANDLE event = CreateSignal(ready);
-  ChildProcess holder;
-  ASSERT_TRUE(holder.Start("hold-file-shared", {path, ready}));
-  ASSERT_TRUE(WaitForSignal(event, 10000));
+  HeldFile held(path, "hold-file-shared");
+  ASSERT_TRUE(held.started());
   scanState.restartNeeded = 7;
   EXPECT_EQ(1, Check(path));
   EXPECT_TRUE(FileExists(path));
@@ -173,8 +170,6 @@ TEST_F(MarkerScannerTest, ALockedMarkerFileIsOnlyReportedAsRemoveFailed) {
   EXPECT_EQ(0, scanState.filesRemoved);
   EXPECT_EQ(1, scanState.filesInfected);
   EXPECT_EQ(7, scanState.restartNeeded) << "no deletion at restart for marker files";
-  holder.Kill();
-  CloseHandle(event);
 }
 
 TEST_F(MarkerScannerTest, WithoutAWindowTheFileIsStillDisposedOf) {

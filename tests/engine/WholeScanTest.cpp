@@ -11,6 +11,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/RecordingRestart.h"
 #include "tests/support/ReportCollector.h"
+#include "tests/support/Samples.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/SystemGuards.h"
 #include "tests/support/TestFiles.h"
@@ -19,7 +20,6 @@
 namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\whole-scan";
-constexpr DWORD READY_TIMEOUT_MS = 10000;
 
 std::string Name(const std::string& what) { return std::string(TEST_VALUE_PREFIX) + " " + what; }
 std::string RegistryLine(const std::string& name) { return "System Registry     " + name + " removed"; }
@@ -39,9 +39,7 @@ class WholeScanTest : public ::testing::Test {
     CopyText(scanState.scanTarget, sizeof scanState.scanTarget, kRoot.c_str());
   }
   std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
-    const std::string path = tree_.Path(name);
-    EXPECT_TRUE(WriteSample(variantTable[row - 1], kind, path));
-    return path;
+    return PlantSample(tree_, row, name, kind);
   }
 
   MachineStateGuard machine_;
@@ -66,11 +64,8 @@ TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
   const std::string hosts = FamilyHostsPath();
   ASSERT_TRUE(WriteMarkerFile(hosts));
 
-  const std::string ready = UniqueEventName("whole-scan");
-  HANDLE event = CreateSignal(ready);
-  ChildProcess holder;
-  ASSERT_TRUE(holder.Start("hold-file-shared", {locked, ready}));
-  ASSERT_TRUE(WaitForSignal(event, READY_TIMEOUT_MS));
+  HeldFile held(locked, "hold-file-shared");
+  ASSERT_TRUE(held.started());
   Answers().answers = {IDNO};
 
   EXPECT_EQ(1, RunScan());
@@ -117,8 +112,6 @@ TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
         if (name.rfind(TEST_VALUE_PREFIX, 0) == 0) left.push_back(name);
     return left;
   }());
-  holder.Kill();
-  CloseHandle(event);
 }
 
 }  // namespace

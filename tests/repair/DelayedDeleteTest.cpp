@@ -81,14 +81,11 @@ TEST_F(DelayedDeleteTest, AFailedRewriteLeavesWininitAsItWas) {
     const char* why;
   } holders[] = {{"hold-file-shared", "replacement refused"}, {"hold-file", "no copy can be made"}};
   for (const auto& h : holders) {
-    const std::string ready = UniqueEventName("wininit-lock");
-    HANDLE event = CreateSignal(ready);
-    ChildProcess holder;
-    ASSERT_TRUE(holder.Start(h.mode, {WininitPath(), ready}));
-    ASSERT_TRUE(WaitForSignal(event, 10000));
-    EXPECT_FALSE(AddWininitRename("NUL", kValue.c_str())) << h.why;
-    holder.Kill();
-    CloseHandle(event);
+    {
+      HeldFile held(WininitPath(), h.mode);
+      ASSERT_TRUE(held.started()) << h.mode;
+      EXPECT_FALSE(AddWininitRename("NUL", kValue.c_str())) << h.why;
+    }
     EXPECT_EQ(before, ReadTextFile(WininitPath())) << h.why;
     EXPECT_FALSE(FileExists(WindowsFolder() + "\\wininit.new")) << h.why << ": nothing left beside it";
   }

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr DWORD CHILD_LIFETIME_MS = 10 * 60 * 1000;  // a child never outlives a stuck test for long
+constexpr DWORD CHILD_READY_MS = 10000;                // time a child gets to open its file
 
 std::map<std::string, ChildMain>& Modes() {
   static std::map<std::string, ChildMain> modes;
@@ -136,4 +137,15 @@ bool RaiseSignal(const std::string& name) {
   const bool raised = SetEvent(event) != FALSE;
   CloseHandle(event);
   return raised;
+}
+
+HeldFile::HeldFile(const std::string& path, const std::string& mode) {
+  const std::string ready = UniqueEventName("held-file");
+  event_ = CreateSignal(ready);
+  started_ = holder_.Start(mode, {path, ready}) && WaitForSignal(event_, CHILD_READY_MS);
+}
+
+HeldFile::~HeldFile() {
+  holder_.Kill();
+  if (event_) CloseHandle(event_);
 }
