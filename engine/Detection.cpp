@@ -27,7 +27,9 @@ void EmptyInfectedPath() { std::memset(scanState.infectedPath, 0, sizeof scanSta
 bool RenamedPath(const char* path, char* renamed, std::size_t size) {
   if (!CopyText(renamed, size, path)) return false;
   char* dot = std::strrchr(renamed, '.');
-  if (!dot) return true;  // no "." anywhere: the name stays as it is
+  // Without a "." the new name would be the old one: moving a file onto itself
+  // succeeds, yet nothing would be renamed.
+  if (!dot) return false;
   if (dot[1] != '\0') {
     dot[1] = RENAME_MARK;
     return true;
@@ -35,16 +37,6 @@ bool RenamedPath(const char* path, char* renamed, std::size_t size) {
   // A path ending in "." has no character to replace: the mark is appended.
   const char mark[] = {RENAME_MARK, '\0'};
   return AppendText(renamed, size, mark);
-}
-
-void RenameInfected(const char* path, const char* name) {
-  char renamed[MAX_PATH];
-  if (RenamedPath(path, renamed, sizeof renamed) && MoveFileA(path, renamed)) {
-    ++scanState.filesRenamed;
-    SendReportLine("%s     %s renamed", path, name);
-  } else {
-    SendReportLine("%s     %s Rename failed", path, name);
-  }
 }
 
 void ReportRemoved(const char* path, const char* name) {
@@ -73,21 +65,8 @@ void DeleteInfected(const char* path, const char* name) {
 }
 
 void Dispose(const char* path, const char* name) {
-  switch (scanState.disposalChoice) {
-    case DISPOSE_RENAME:
-      RenameInfected(path, name);
-      break;
-    case DISPOSE_DELETE:
-    case DISPOSE_REMOVE:
-      DeleteInfected(path, name);
-      break;
-    case DISPOSE_LEAVE:
-      SendReportLine("%s     %s not disinfected as per user's selection", scanState.currentFile,
-                     scanState.detectionName);
-      break;
-    default:
-      break;  // an unknown choice does nothing and says nothing
-  }
+  static const DisposalWays ways = {DeleteInfected, "not disinfected as per user's selection"};
+  DisposeByChoice(path, name, ways);
 }
 
 // The memory sweep terminated the process of this file: report it as a memory
@@ -113,6 +92,33 @@ const VariantRecord* FirstMatchingRecord(int fd) {
 }
 
 }  // namespace
+
+void RenameInfectedFile(const char* path, const char* name) {
+  char renamed[MAX_PATH];
+  if (RenamedPath(path, renamed, sizeof renamed) && MoveFileA(path, renamed)) {
+    ++scanState.filesRenamed;
+    SendReportLine("%s     %s renamed", path, name);
+  } else {
+    SendReportLine("%s     %s Rename failed", path, name);
+  }
+}
+
+void DisposeByChoice(const char* path, const char* name, const DisposalWays& ways) {
+  switch (scanState.disposalChoice) {
+    case DISPOSE_RENAME:
+      RenameInfectedFile(path, name);
+      break;
+    case DISPOSE_DELETE:
+    case DISPOSE_REMOVE:
+      ways.deleteFile(path, name);
+      break;
+    case DISPOSE_LEAVE:
+      SendReportLine("%s     %s %s", scanState.currentFile, scanState.detectionName, ways.leftWords);
+      break;
+    default:
+      break;  // an unknown choice does nothing and says nothing
+  }
+}
 
 int32_t DetectAndDispose(const char* detectionName, const char* path) {
   if (scanState.pendingChoice != 0 && scanState.notifyWindow) {

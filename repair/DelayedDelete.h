@@ -1,6 +1,11 @@
 #pragma once
 
-// Has a file deleted at the next start of Windows. 1 when scheduled, 0 when not.
+// Has a file deleted at the next start of Windows: on the NT family through the
+// platform's move-on-restart facility, on the 9x family through an entry in
+// the [rename] section of wininit.ini. 1 when scheduled, 0 when not.
 int ScheduleDeleteOnRestart(const char* path);
-// Adds "key=value" to the [rename] section of wininit.ini. True when written.
+// Adds "key=value" at the end of the [rename] section of wininit.ini in the
+// Windows folder (the section is made when missing). The old file is copied to
+// the temporary folder and left there. True when written; on failure
+// wininit.ini stays as it was.
 bool AddWininitRename(const char* key, const char* value);

@@ -1,7 +1,13 @@
 #include "repair/RegistryOps.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <vector>
+
+#include "engine/ProgramTitle.h"
+#include "engine/ScanState.h"
 
 namespace {
 
@@ -15,6 +21,13 @@ constexpr DWORD LARGEST_VALUE_READ = 64 * 1024;
 const char* const CONTROL_SETS[] = {"SYSTEM\\ControlSet001\\Services\\", "SYSTEM\\ControlSet002\\Services\\"};
 // Subkeys of a service key deleted before the key itself.
 const char* const SERVICE_SUBKEYS[] = {"\\Enum", "\\Security", ""};
+
+// Longest value name the enumeration hands back (the registry's own limit).
+constexpr DWORD VALUE_NAME_LIMIT = 16383;
+// Size of the buffer the environment expansion writes into.
+constexpr DWORD EXPANDED_SIZE = 261;
+// Folders from which a value naming the bare file name starts the file.
+const char* const SYSTEM_FOLDERS[] = {"\\system\\", "\\system32\\"};
 
 // Reads a value whose data is larger than the caller's buffer: the first
 // dataSize - 1 bytes are kept.
@@ -59,10 +72,120 @@ int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {
   return deleted && closed ? 1 : 0;
 }
 
-// The autorun value scan arrives with its own change; until then it removes nothing.
-void ScanAutorunKey(HKEY, const char*) {}
+namespace {
+
+// Lower-cases single-byte text in place, as the C library does.
+void LowerCase(char* text) {
+  for (; *text; ++text) *text = static_cast<char>(std::tolower(static_cast<unsigned char>(*text)));
+}
+
+const char* SkipOpeningQuote(const char* text) { return *text == '"' ? text + 1 : text; }
+
+bool InSystemFolder(const char* path) {
+  for (const char* folder : SYSTEM_FOLDERS)
+    if (std::strstr(path, folder)) return true;
+  return false;
+}
+
+// The infected file's name (behind the last "\" of infectedPath), or null when
+// the path has none: then no value can be said to start it.
+const char* InfectedFileName() {
+  const char* slash = std::strrchr(scanState.infectedPath, '\\');
+  if (!slash || slash[1] == '\0') return nullptr;
+  return slash + 1;
+}
+
+// A name too long for removedValueName is not remembered: a cut name could
+// name some other value, which would then be deleted at later detections.
+void RememberValueName(const char* name) {
+  if (std::strlen(name) < REMOVED_VALUE_NAME_SIZE) CopyText(removedValueName, REMOVED_VALUE_NAME_SIZE, name);
+}
+
+// Expands environment references of data. False when the expansion fails; an
+// expansion too long for the buffer leaves it empty, so that only the data
+// itself is compared.
+bool Expand(const char* data, char* expanded) {
+  const DWORD needed = ExpandEnvironmentStringsA(data, expanded, EXPANDED_SIZE);
+  if (needed == 0) return false;
+  if (needed > EXPANDED_SIZE) expanded[0] = '\0';
+  expanded[EXPANDED_SIZE - 1] = '\0';
+  return true;
+}
+
+struct AutorunKey {
+  HKEY root;
+  const char* keyPath;
+};
+
+// A bare file name starts the file only from a system folder.
+bool RemoveBareName(const AutorunKey& key, const char* name) {
+  if (!InSystemFolder(scanState.infectedPath)) return false;
+  if (!DeleteRegistryValue(key.root, key.keyPath, name)) return false;
+  RememberValueName(name);
+  ReportRegistryRemoval(BASE_DETECTION_NAME);
+  return true;
+}
+
+// The name is remembered even when the deletion fails, so that later
+// detections try again.
+bool RemovePathValue(const AutorunKey& key, const char* name) {
+  RememberValueName(name);
+  if (!DeleteRegistryValue(key.root, key.keyPath, name)) return false;
+  ReportRegistryRemoval(BASE_DETECTION_NAME);
+  return true;
+}
+
+// Examines one value; true when it started the infected file and was removed.
+bool RemoveIfStartsInfected(const AutorunKey& key, const char* name, const char* fileName) {
+  char data[REGISTRY_DATA_SIZE];
+  if (!ReadRegistryValue(key.root, key.keyPath, name, data, sizeof data)) return false;
+  LowerCase(data);
+  LowerCase(scanState.infectedPath);
+  char expanded[EXPANDED_SIZE];
+  if (!Expand(data, expanded)) return false;
+  LowerCase(expanded);
+  const bool bare = !std::strchr(data, '\\') || data[0] == '\\';
+  if (bare && std::strstr(data, fileName)) return RemoveBareName(key, name);
+  const char* infected = scanState.infectedPath;
+  const std::size_t length = std::strlen(infected);
+  if (std::strncmp(SkipOpeningQuote(data), infected, length) == 0 ||
+      std::strncmp(SkipOpeningQuote(expanded), infected, length) == 0)
+    return RemovePathValue(key, name);
+  return false;
+}
+
+}  // namespace
+
+void ReportRegistryRemoval(const char* detectionName) {
+  if (scanState.notifyWindow) SendReportLine("System Registry     %s removed", detectionName);
+}
+
+void ScanAutorunKey(HKEY root, const char* keyPath) {
+  HKEY key;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  DWORD valueCount = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    valueCount = 0;
+  if (const char* fileName = InfectedFileName()) {
+    const AutorunKey autorun{root, keyPath};
+    std::vector<char> name(VALUE_NAME_LIMIT + 1);
+    DWORD removed = 0;
+    // Each removal slides the later values down by one index.
+    for (DWORD i = 0; i < valueCount; ++i) {
+      DWORD nameLength = VALUE_NAME_LIMIT;
+      if (RegEnumValueA(key, i - removed, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS)
+        continue;
+      if (RemoveIfStartsInfected(autorun, name.data(), fileName)) ++removed;
+    }
+  }
+  RegCloseKey(key);
+}
 
 int DeleteServiceKeys(const char* serviceName) {
+  // An empty name would address the Services key itself.
+  if (serviceName[0] == '\0') return 0;
   int anyDeleted = 0;
   for (const char* controlSet : CONTROL_SETS) {
     for (const char* subkey : SERVICE_SUBKEYS) {

@@ -8,8 +8,12 @@ inline constexpr DWORD REGISTRY_DATA_SIZE = 261;
 int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize);
 // Deletes one value. 1 when deleted and the key closed without error.
 int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName);
-// Removes the values of a startup key whose data starts scanState.infectedPath.
+// Removes the values of a startup key that start the infected file
+// (scanState.infectedPath, which it lower-cases in place), remembers the last
+// removed name in removedValueName and reports each removal.
 void ScanAutorunKey(HKEY root, const char* keyPath);
+// Reports "System Registry     <name> removed" when a window listens.
+void ReportRegistryRemoval(const char* detectionName);
 // Deletes a service's keys in ControlSet001 and ControlSet002. 1 when any went.
 int DeleteServiceKeys(const char* serviceName);
 // Deletes one key under HKEY_LOCAL_MACHINE. 1 when deleted.

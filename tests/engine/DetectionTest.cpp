@@ -10,6 +10,7 @@
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "tests/support/ReportCollector.h"
+#include "tests/support/Samples.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
 
@@ -29,9 +30,7 @@ class DetectionTest : public ::testing::Test {
   ~DetectionTest() override { activeVariantTable = variantTable; }
 
   std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
-    const std::string path = tree_.Path(name);
-    EXPECT_TRUE(WriteSample(variantTable[row - 1], kind, path));
-    return path;
+    return PlantSample(tree_, row, name, kind);
   }
 
   TempTree tree_;
@@ -48,6 +47,30 @@ TEST_F(DetectionTest, InfectedFileIsDeletedAndReportedUnderItsRowsName) {
   EXPECT_STREQ("W32/VelTrix.Agu.Trojan", scanState.detectionName);
   EXPECT_EQ(path, scanState.currentFile);
   EXPECT_STREQ("", scanState.infectedPath);
+}
+
+TEST_F(DetectionTest, EverySampleIsDetectedUnderItsOwnRowsName) {
+  for (int row = 1; row <= VARIANT_COUNT; ++row) {
+    collector_.lines.clear();
+    const std::string path = Sample(row, "row" + std::to_string(row) + ".exe");
+    const std::string name = variantTable[row - 1].name;
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str())) << "row " << row;
+    EXPECT_EQ(name, scanState.detectionName) << "row " << row;
+    EXPECT_EQ(std::vector<std::string>{path + "     " + name + " removed"}, collector_.lines) << "row " << row;
+    EXPECT_FALSE(FileExists(path)) << "row " << row;
+  }
+  EXPECT_EQ(VARIANT_COUNT, scanState.filesInfected);
+  EXPECT_EQ(VARIANT_COUNT, scanState.filesRemoved);
+}
+
+TEST_F(DetectionTest, EveryRowChecksItsSecondWindowToo) {
+  for (int row = 1; row <= VARIANT_COUNT; ++row) {
+    const std::string path = tree_.Path("decoy" + std::to_string(row) + ".exe");
+    ASSERT_TRUE(WriteSample(variantTable[row - 1], SampleKind::WindowByteChanged, path, 2)) << "row " << row;
+    EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str())) << "row " << row;
+    EXPECT_TRUE(FileExists(path)) << "row " << row;
+  }
+  EXPECT_TRUE(collector_.lines.empty());
 }
 
 TEST_F(DetectionTest, FilesThatAreNotVariantsArePassedOverSilently) {
@@ -111,7 +134,8 @@ TEST_F(DetectionTest, SweepCheckOnlyRecordsTheHit) {
   EXPECT_EQ(1, scanState.foundInSweep);
   EXPECT_TRUE(FileExists(path));
   EXPECT_TRUE(collector_.lines.empty());
-  EXPECT_EQ(path, scanState.infectedPath) << "kept for the sweep";
+  // Kept for the sweep; the autorun scan has lower-cased it on the way.
+  EXPECT_STRCASEEQ(path.c_str(), scanState.infectedPath);
   EXPECT_EQ(1, scanState.filesInfected);
 }
 

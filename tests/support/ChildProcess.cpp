@@ -7,6 +7,7 @@
 namespace {
 
 constexpr DWORD CHILD_LIFETIME_MS = 10 * 60 * 1000;  // a child never outlives a stuck test for long
+constexpr DWORD CHILD_READY_MS = 10000;                // time a child gets to open its file
 
 std::map<std::string, ChildMain>& Modes() {
   static std::map<std::string, ChildMain> modes;
@@ -15,15 +16,19 @@ std::map<std::string, ChildMain>& Modes() {
 
 std::string Quote(const std::string& arg) { return "\"" + arg + "\""; }
 
-int HoldFileMain(const std::vector<std::string>& args) {
+int HoldFile(const std::vector<std::string>& args, DWORD sharing) {
   if (args.size() != 2) return 2;
-  HANDLE file = CreateFileA(args[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(args[0].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 3;
   RaiseSignal(args[1]);
   Sleep(CHILD_LIFETIME_MS);
   CloseHandle(file);
   return 0;
 }
+
+int HoldFileMain(const std::vector<std::string>& args) { return HoldFile(args, 0); }
+int HoldFileSharedMain(const std::vector<std::string>& args) { return HoldFile(args, FILE_SHARE_READ); }
 
 int WaitMain(const std::vector<std::string>& args) {
   if (args.size() != 1) return 2;
@@ -33,6 +38,7 @@ int WaitMain(const std::vector<std::string>& args) {
 }
 
 ChildModeRegistrar holdFileMode("hold-file", HoldFileMain);
+ChildModeRegistrar holdFileSharedMode("hold-file-shared", HoldFileSharedMain);
 ChildModeRegistrar waitMode("wait", WaitMain);
 
 }  // namespace
@@ -131,4 +137,15 @@ bool RaiseSignal(const std::string& name) {
   const bool raised = SetEvent(event) != FALSE;
   CloseHandle(event);
   return raised;
+}
+
+HeldFile::HeldFile(const std::string& path, const std::string& mode) {
+  const std::string ready = UniqueEventName("held-file");
+  event_ = CreateSignal(ready);
+  started_ = holder_.Start(mode, {path, ready}) && WaitForSignal(event_, CHILD_READY_MS);
+}
+
+HeldFile::~HeldFile() {
+  holder_.Kill();
+  if (event_) CloseHandle(event_);
 }

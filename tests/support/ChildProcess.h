@@ -58,4 +58,23 @@ bool RaiseSignal(const std::string& name);            // opens the event and set
 // Built-in modes:
 //   "hold-file <path> <ready-event>": opens path without sharing, raises the
 //      event, then waits (up to ten minutes) until it is terminated;
+//   "hold-file-shared <path> <ready-event>": the same with read sharing, so
+//      that others can read the file but cannot delete it;
 //   "wait <ready-event>": raises the event and waits likewise.
+
+// A child process that holds a file open (mode "hold-file" or
+// "hold-file-shared") from construction until the object goes away.
+class HeldFile {
+ public:
+  HeldFile(const std::string& path, const std::string& mode);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  // True once the child has the file open.
+  bool started() const { return started_; }
+
+ private:
+  ChildProcess holder_;
+  HANDLE event_ = nullptr;
+  bool started_ = false;
+};

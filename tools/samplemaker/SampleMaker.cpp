@@ -181,3 +181,17 @@ bool WriteSample(const VariantRecord& record, SampleKind kind, const std::string
   std::vector<unsigned char> bytes;
   return BuildSample(record, kind, bytes, nullptr, window) && WriteBytes(path, bytes);
 }
+
+std::string BuildMarkerText() {
+  const std::string marker = MARKER_PATTERN_TEXT;
+  const std::size_t split = marker.size() / 2;
+  return "begin\r\n"
+         "# Test marker file: harmless text for a scan, nothing in it runs.\r\n"
+         "127.0.0.1       localhost\r\n" +
+         marker.substr(0, split) + "\r\n" + marker.substr(split) + "\r\nend\r\n";
+}
+
+bool WriteMarkerFile(const std::string& path) {
+  const std::string text = BuildMarkerText();
+  return WriteBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+}

@@ -38,3 +38,14 @@ bool WriteSample(const VariantRecord& record, SampleKind kind, const std::string
 
 // Writes bytes to path, replacing the file. False on any failure.
 bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// Text files for the marker scanner: hosts-like text that begins with "begin"
+// and carries the worm's marker, 100 characters without whitespace.
+inline constexpr char MARKER_PATTERN_TEXT[] =
+    "M475E;&QO<B!T97-T(&UA<FME<CH@:&%R;6QE<W,@=V]R9',@:6X@82!H;W-TM<R!F:6QE+B!.;W1H:6YG(')U;G,@:&5R93L@=&";
+
+// The marker file's text; the marker is split over two lines.
+std::string BuildMarkerText();
+
+// Writes BuildMarkerText() to path, replacing the file. False on any failure.
+bool WriteMarkerFile(const std::string& path);

@@ -2,6 +2,7 @@
 // recognises, for tests and the demo machine.
 //
 //   quellor-sample <row 1-60> <output file> [match|window1|window2|notpe|truncated]
+//   quellor-sample --marker <output file>
 //   quellor-sample --list
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +15,15 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: quellor-sample <row 1-%d> <output file> [match|window1|window2|notpe|truncated]\n"
+               "       quellor-sample --marker <output file>\n"
                "       quellor-sample --list\n",
                VARIANT_COUNT);
   return 2;
+}
+
+int CannotWrite(const char* path) {
+  std::fprintf(stderr, "quellor-sample: cannot write %s\n", path);
+  return 1;
 }
 
 bool ParseKind(const char* text, SampleKind& kind, int& window) {
@@ -38,6 +45,9 @@ int main(int argc, char** argv) {
       std::printf("%2d  %-26s %9u bytes\n", row + 1, variantTable[row].name, variantTable[row].fileSize);
     return 0;
   }
+  if (argc == 3 && std::strcmp(argv[1], "--marker") == 0) {
+    return WriteMarkerFile(argv[2]) ? 0 : CannotWrite(argv[2]);
+  }
   if (argc != 3 && argc != 4) return Usage();
   char* end = nullptr;
   const long row = std::strtol(argv[1], &end, 10);
@@ -45,9 +55,5 @@ int main(int argc, char** argv) {
   SampleKind kind = SampleKind::Match;
   int window = 1;
   if (argc == 4 && !ParseKind(argv[3], kind, window)) return Usage();
-  if (!WriteSample(variantTable[row - 1], kind, argv[2], window)) {
-    std::fprintf(stderr, "quellor-sample: cannot write %s\n", argv[2]);
-    return 1;
-  }
-  return 0;
+  return WriteSample(variantTable[row - 1], kind, argv[2], window) ? 0 : CannotWrite(argv[2]);
 }

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/Detection.h"
+#include "engine/ScanState.h"
+#include "engine/VariantTable.h"
+#include "process/OsProbe.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ReportCollector.h"
+#include "tests/support/Samples.h"
+#include "tests/support/SystemGuards.h"
+#include "tests/support/TestFiles.h"
+#include "tools/samplemaker/SampleMaker.h"
+
+namespace {
+
+const std::string kRoot = "C:\\quellor-tests\\locked";
+const char kHandlerName[] = "W32/Veltrix.Trojan";
+class LockedFileTest : public ::testing::Test {
+ protected:
+  LockedFileTest() : tree_(kRoot) {
+    ResetScanState();
+    scanState.sweepMode = 0;
+    scanState.notifyWindow = collector_.window();
+    scanState.disposalChoice = DISPOSE_DELETE;
+    DeleteFileA(WininitPath().c_str());
+  }
+  std::string Sample(int row, const std::string& name) { return PlantSample(tree_, row, name); }
+
+  MachineStateGuard machine_;
+  TempTree tree_;
+  ReportCollector collector_;
+};
+
+// The process holding the file is not the file's own, so it is not
+// terminated: the file stays and is scheduled for deletion at restart.
+TEST_F(LockedFileTest, AFileThatStaysLockedIsDeletedAtTheNextRestart) {
+  const std::string path = Sample(44, "Locked Sample File.exe");
+  HeldFile held(path, "hold-file-shared");
+  ASSERT_TRUE(held.started());
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(0, scanState.filesRemoved);
+  EXPECT_EQ(1, scanState.filesInfected);
+  switch (GetOsFamily()) {
+    case OS_FAMILY_NT:
+      EXPECT_EQ(1, scanState.restartNeeded);
+      EXPECT_TRUE(DeletionPending(path));
+      EXPECT_FALSE(FileExists(WininitPath()));
+      break;
+    case OS_FAMILY_9X:
+      EXPECT_EQ(1, scanState.restartNeeded);
+      EXPECT_EQ("[rename]\r\nNUL=" + ShortPath(path) + "\r\n", ReadTextFile(WininitPath()));
+      EXPECT_FALSE(DeletionPending(path));
+      break;
+    default:
+      EXPECT_EQ(0, scanState.restartNeeded);
+      break;
+  }
+}
+
+// On 9x a scheduling fails when wininit.ini cannot be read: the later
+// detection's answer replaces the earlier one.
+TEST_F(LockedFileTest, ALaterFailedSchedulingClearsTheRestart) {
+  if (GetOsFamily() != OS_FAMILY_9X) GTEST_SKIP() << "9x family only";
+  const std::string first = Sample(44, "first.exe");
+  const std::string second = Sample(27, "second.exe");
+  HeldFile heldFirst(first, "hold-file-shared");
+  HeldFile heldSecond(second, "hold-file-shared");
+  ASSERT_TRUE(heldFirst.started() && heldSecond.started());
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, first.c_str()));
+  EXPECT_EQ(1, scanState.restartNeeded);
+  const std::string wininit = ReadTextFile(WininitPath());
+  {
+    HeldFile heldWininit(WininitPath(), "hold-file");
+    ASSERT_TRUE(heldWininit.started());
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, second.c_str()));
+  }
+  EXPECT_EQ(0, scanState.restartNeeded);
+  EXPECT_EQ(second + "     W32/VelTrix.Dv.Trojan Unable to remove", collector_.lines.back());
+  EXPECT_EQ(wininit, ReadTextFile(WininitPath()));
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/ScanRun.h"
+#include "engine/ScanState.h"
+#include "engine/VariantTable.h"
+#include "process/OsProbe.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/RecordingRestart.h"
+#include "tests/support/ReportCollector.h"
+#include "tests/support/Samples.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/SystemGuards.h"
+#include "tests/support/TestFiles.h"
+#include "tools/samplemaker/SampleMaker.h"
+
+namespace {
+
+const std::string kRoot = "C:\\quellor-tests\\whole-scan";
+
+std::string Name(const std::string& what) { return std::string(TEST_VALUE_PREFIX) + " " + what; }
+std::string RegistryLine(const std::string& name) { return "System Registry     " + name + " removed"; }
+
+// The hosts file of the running family (the one the scan examines).
+std::string FamilyHostsPath() { return GetOsFamily() == OS_FAMILY_9X ? HostsPath9x() : NtHostsPath(); }
+
+class WholeScanTest : public ::testing::Test {
+ protected:
+  WholeScanTest() : tree_(kRoot) {
+    ResetScanState();  // sweepMode set, as at program start
+    Answers().Reset();
+    RestartRequests().clear();
+    DeleteFileA(WininitPath().c_str());
+    scanState.notifyWindow = collector_.window();
+    scanState.disposalChoice = DISPOSE_DELETE;
+    CopyText(scanState.scanTarget, sizeof scanState.scanTarget, kRoot.c_str());
+  }
+  std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
+    return PlantSample(tree_, row, name, kind);
+  }
+
+  MachineStateGuard machine_;
+  TempTree tree_;
+  ReportCollector collector_;
+};
+
+TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
+  // Files in the order the walk meets them.
+  const std::string agu = Sample(1, "agu.exe");
+  tree_.File("clean.txt", "nothing to see");
+  Sample(5, "decoy.exe", SampleKind::WindowByteChanged);
+  const std::string locked = Sample(44, "locked.exe");
+  const std::string readOnly = Sample(27, "readonly.exe");
+  ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  // Startup values: one that starts agu.exe, one of the same name in
+  // RunServices that starts something else, one that starts locked.exe.
+  ASSERT_TRUE(SetString(RUN_KEY, Name("agu"), "\"" + kRoot + "\\AGU.EXE\" /autostart"));
+  ASSERT_TRUE(SetString(RUN_SERVICES_KEY, Name("agu"), "c:\\elsewhere\\tool.exe"));
+  ASSERT_TRUE(SetString(RUN_KEY, Name("locked"), kRoot + "\\locked.exe"));
+  ASSERT_TRUE(SetString(RUN_KEY, Name("keep"), "c:\\elsewhere\\keep.exe"));
+  const std::string hosts = FamilyHostsPath();
+  ASSERT_TRUE(WriteMarkerFile(hosts));
+
+  HeldFile held(locked, "hold-file-shared");
+  ASSERT_TRUE(held.started());
+  Answers().answers = {IDNO};
+
+  EXPECT_EQ(1, RunScan());
+
+  const std::vector<std::string> expected = {
+      // First detection: the hosts file, then the value that starts the file.
+      hosts + "     W32/Nyxem.Worm removed",
+      RegistryLine("W32/Veltrix.Trojan"),
+      agu + "     W32/VelTrix.Agu.Trojan removed",
+      // Second: the value removed before goes from RunServices too, under
+      // this detection's name, before the keys are scanned again.
+      RegistryLine("W32/VelTrix.Rz.Trojan"),
+      RegistryLine("W32/Veltrix.Trojan"),
+      locked + "     W32/VelTrix.Rz.Trojan Unable to remove",
+      readOnly + "     W32/VelTrix.Dv.Trojan removed",
+      " ",
+      "Scanning statistics",
+      "------------------------------",
+      "Total files scanned\t\t:  5",
+      "Total files infected\t\t:  4",
+      "Total files removed\t\t:  3",
+  };
+  EXPECT_EQ(expected, collector_.lines);
+  EXPECT_EQ("Scanning completed", collector_.statuses.back());
+  EXPECT_EQ(1, scanState.restartNeeded);
+  ASSERT_EQ(1u, Answers().asked.size());
+  EXPECT_EQ(
+      "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?",
+      Answers().asked[0].text);
+  EXPECT_TRUE(RestartRequests().empty());
+
+  EXPECT_FALSE(FileExists(hosts));
+  EXPECT_FALSE(FileExists(agu));
+  EXPECT_FALSE(FileExists(readOnly));
+  EXPECT_TRUE(FileExists(locked));
+  if (GetOsFamily() == OS_FAMILY_9X)
+    EXPECT_EQ("[rename]\r\nNUL=" + ShortPath(locked) + "\r\n", ReadTextFile(WininitPath()));
+  else
+    EXPECT_TRUE(DeletionPending(locked));
+  EXPECT_EQ(std::vector<std::string>{Name("keep")}, [] {
+    std::vector<std::string> left;
+    for (const std::string& key : {RUN_KEY, RUN_SERVICES_KEY})
+      for (const std::string& name : ValueNames(key))
+        if (name.rfind(TEST_VALUE_PREFIX, 0) == 0) left.push_back(name);
+    return left;
+  }());
+}
+
+}  // namespace
