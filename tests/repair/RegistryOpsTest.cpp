@@ -297,10 +297,13 @@ TEST_F(ServiceKeysTest, OneControlSetIsEnoughAndOtherSubkeysKeepTheServiceKey) {
 }
 
 TEST_F(ServiceKeysTest, NamesThatNameNoServiceDeleteNothing) {
+  const std::string neighbour = Service(kControlSets[0]) + "Neighbour";
+  ASSERT_TRUE(CreateKey(neighbour));
   EXPECT_EQ(0, DeleteServiceKeys(kService.c_str()));
   EXPECT_EQ(0, DeleteServiceKeys(std::string(600, 's').c_str())) << "too long for a key path";
   EXPECT_EQ(0, DeleteServiceKeys(""));
-  EXPECT_TRUE(KeyExists("SYSTEM\\ControlSet001\\Services"));
+  EXPECT_TRUE(KeyExists(neighbour)) << "the Services key and its other services stay";
+  DeleteKeyTree(neighbour);
 }
 
 TEST_F(ServiceKeysTest, DeleteMachineKeyDeletesOneKey) {
