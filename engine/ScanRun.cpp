@@ -32,7 +32,7 @@ bool IsDirectory(const WIN32_FIND_DATAA& entry) {
 
 bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
-// The folder prefix of a spec: the spec cut just before the character that
+// The folder prefix of a search spec: the search spec cut just before the character that
 // precedes its last "." ("C:\dir\*.*" gives "C:\dir\"). False without a ".".
 bool FolderPrefix(const char* spec, char* prefix, std::size_t size) {
   const char* dot = std::strrchr(spec, '.');
@@ -44,7 +44,7 @@ bool FolderPrefix(const char* spec, char* prefix, std::size_t size) {
   return true;
 }
 
-// The spec for listing sub-folders: everything after the last "." replaced by "*"
+// The search spec for listing sub-folders: everything after the last "." replaced by "*"
 // (a spec without "." gets "*" appended).
 bool FolderListingSpec(const char* spec, char* listing, std::size_t size) {
   if (!CopyText(listing, size, spec)) return false;
@@ -93,7 +93,7 @@ bool StopNow() {
 
 enum class PassEnd { Done, Stopped, NoDot };
 
-// The files of the spec (every entry is shown; files are counted and handed on).
+// The files of a search spec (every entry is shown; files are counted and handed on).
 PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
   WIN32_FIND_DATAA entry;
   HANDLE find = FindFirstFileA(spec, &entry);
@@ -124,7 +124,7 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
   return end;
 }
 
-// The sub-folders of the spec, each walked in turn. Returns the walk result to
+// The sub-folders of a search spec, each walked in turn. Returns the walk result to
 // pass up, or 1 to go on.
 int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
   char listing[MAX_PATH];
