@@ -1,10 +1,9 @@
 // Writes the seed corpus of the fuzz targets: samples of the smaller variant
-// records and their decoys.
+// records and their decoys, and a text file carrying the worm marker.
 #include <string>
 
 #include "tools/samplemaker/SampleMaker.h"
 
-int32_t DetectAndDispose(const char*, const char*) { return 0; }
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
@@ -17,5 +16,6 @@ int main(int argc, char** argv) {
     written += WriteSample(variantTable[row], SampleKind::WindowByteChanged, stem + "-window.exe", 2);
     written += WriteSample(variantTable[row], SampleKind::TruncatedHeaders, stem + "-cut.exe");
   }
+  written += WriteMarkerFile(folder + "/marker.txt");
   return written > 0 ? 0 : 1;
 }

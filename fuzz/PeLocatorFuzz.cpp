@@ -10,9 +10,6 @@
 #include "engine/PeLocator.h"
 #include "engine/VariantTable.h"
 
-// The handler table names the detection step; nothing calls it here.
-int32_t DetectAndDispose(const char*, const char*) { return 0; }
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const int fd = OpenFuzzInput(data, size);
   if (fd == -1) return 0;

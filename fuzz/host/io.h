@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <cstdint>
 
 #define _O_RDONLY O_RDONLY
@@ -22,3 +24,5 @@ inline int64_t _filelengthi64(int fd) {
   struct stat st;
   return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
+inline int _stricmp(const char* a, const char* b) { return strcasecmp(a, b); }
+inline int _strnicmp(const char* a, const char* b, size_t n) { return strncasecmp(a, b, n); }

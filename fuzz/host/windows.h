@@ -13,6 +13,9 @@ typedef unsigned int UINT;
 typedef void* HWND;
 typedef void* HANDLE;
 typedef int64_t __int64;
+typedef intptr_t LRESULT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
 
 #define MAX_PATH 260
 #define IMAGE_SIZEOF_SHORT_NAME 8
@@ -42,3 +45,9 @@ typedef struct _IMAGE_SECTION_HEADER {
   WORD NumberOfLinenumbers;
   DWORD Characteristics;
 } IMAGE_SECTION_HEADER;
+
+// Platform calls of the engine's disposal paths; the fuzz programs define them
+// as no-ops that change nothing on the host.
+BOOL DeleteFileA(const char* path);
+BOOL MoveFileA(const char* from, const char* to);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
