@@ -1,14 +1,150 @@
 #include "process/MemorySweep.h"
 
-#include "engine/ScanState.h"
-#include "process/OsProbe.h"
+#include <io.h>
+#include <windows.h>
 
-// The process listing of the sweep arrives with its own change. The frame is
-// here already: sweep mode is on only while the sweep runs, so that the walk
-// afterwards counts files.
+#include <cstdint>
+#include <cstring>
+
+#include "engine/ProgramTitle.h"
+#include "engine/ScanRun.h"
+#include "engine/ScanState.h"
+#include "engine/SkinMessageBox.h"
+#include "process/OsProbe.h"
+#include "process/ProcessKill.h"
+#include "process/ProcessList.h"
+#include "process/TokenPrivilege.h"
+#include "repair/RegistryOps.h"
+#include "repair/ServiceControl.h"
+
+int sweepRestartFlag = 0;
+
+namespace {
+
+constexpr char FOUND_IN_MEMORY_NOTICE[] =
+    "W32/Veltrix.Trojan found in memory! registry entries created by the worm are removed. You must restart "
+    "the computer and run this program to continue scanning.\n\nRestart the computer now?";
+// Shown when the program's own token cannot be opened to gain the debug privilege.
+constexpr char TOKEN_FAILURE_TEXT[] = "false";
+constexpr char TOKEN_FAILURE_TITLE[] = "TEMP";
+constexpr int READ_ACCESS = 4;  // _access mode: may be read
+constexpr UINT EXIT_AFTER_MEMORY_FIND = 0;
+
+bool ImageReadable(const char* path) { return _access(path, READ_ACCESS) == 0; }
+
+bool ChoiceDisposes(int32_t choice) {
+  return choice == DISPOSE_DELETE || choice == DISPOSE_RENAME || choice == DISPOSE_REMOVE;
+}
+
+// Hands the file back to the walk to be disposed of as a memory find by the
+// user's choice.
+void DisposalPass(const char* path) {
+  scanState.pendingChoice = scanState.disposalChoice;
+  WalkFolder(path);
+  scanState.pendingChoice = 0;
+}
+
+// Answers for an image whose process outlives termination, so that it is dealt
+// with at the restart. Nothing else is done for it.
+int RestartHook(const char*) { return 1; }
+
+// A process refused to be opened: enable the debug privilege and try once more.
+HANDLE OpenWithDebugPrivilege(DWORD processId) {
+  HANDLE token = OpenOwnToken();
+  if (token) {
+    EnablePrivilege(token, SE_DEBUG_NAME);
+    CloseHandle(token);
+  } else {
+    MessageBoxA(nullptr, TOKEN_FAILURE_TEXT, TOKEN_FAILURE_TITLE, MB_OK);
+  }
+  return OpenProcess(LIST_ACCESS, FALSE, processId);
+}
+
+// The service a process image runs as: its file name without folder and extension.
+void ServiceNameOf(const char* path, char (&name)[MAX_PATH]) {
+  const char* backslash = std::strrchr(path, '\\');
+  CopyText(name, sizeof name, backslash ? backslash + 1 : path);
+  if (char* dot = std::strrchr(name, '.')) *dot = '\0';
+}
+
+// A process that outlives termination on NT 4.0 or NT 5.x: stop the service of
+// the same name and remove its keys. True when the service stopped; otherwise
+// the restart flag is set.
+bool StopServiceOfImage(const char* path) {
+  char service[MAX_PATH];
+  ServiceNameOf(path, service);
+  if (StopService(service)) {
+    DeleteServiceKeys(service);
+    return true;
+  }
+  if (DeleteServiceKeys(service) == 1) sweepRestartFlag = 1;
+  if (RestartHook(path) == 1) sweepRestartFlag = 1;
+  return false;
+}
+
+// Terminates an infected process twice over; true when it is gone. status
+// becomes 1 when the first termination succeeded.
+bool TerminateInfected(DWORD processId, int16_t& status) {
+  // The first handle stays open until the second attempt, so that the id
+  // cannot pass to another process in between.
+  HANDLE first = OpenProcess(KILL_ACCESS, FALSE, processId);
+  if (first && TerminateProcess(first, 0)) status = 1;
+  const bool gone = TerminatedOrEnded(processId);
+  if (first) CloseHandle(first);
+  return gone;
+}
+
+// Checks one listed process and deals with it when its image is infected. Its
+// status is the result of the check's walk, or 1 after a first termination; a
+// process that survived both terminations gets its disposal pass only when the
+// status is not 0 or its service was stopped.
+void SweepPsapiProcess(const ProcessNode& node) {
+  const char* path = node.imagePath;
+  int16_t status = 0;
+  if (ImageReadable(path)) status = static_cast<int16_t>(WalkFolder(path));
+  if (!scanState.foundInSweep || !ChoiceDisposes(scanState.disposalChoice)) return;
+  if (!TerminateInfected(node.processId, status)) {
+    const int generation = GetNtGeneration();
+    const bool serviceStopped =
+        (generation == NT_GENERATION_4 || generation == NT_GENERATION_5) && StopServiceOfImage(path);
+    if (!serviceStopped && status == 0) return;
+  }
+  DisposalPass(path);
+}
+
+void SweepToolhelpProcess(const ProcessNode& node) {
+  const char* path = node.imagePath;
+  if (ImageReadable(path)) WalkFolder(path);
+  if (!scanState.foundInSweep || scanState.disposalChoice == DISPOSE_LEAVE) return;
+  TerminateById(node.processId, KILL_ACCESS);
+  DisposalPass(path);  // whatever the termination did: the disposal deals with a file in use
+}
+
+}  // namespace
+
 void SweepMemory() {
   const int family = GetOsFamily();
   scanState.sweepMode = 1;
-  (void)family;
+  if (family == OS_FAMILY_9X) {
+    SweepToolhelp();
+  } else if (family == OS_FAMILY_NT && SweepPsapi() != 0) {
+    if (sweepRestartFlag == 1 && SkinMessageBox(FOUND_IN_MEMORY_NOTICE, PROGRAM_TITLE, NOTICE_OK_CANCEL) == IDOK)
+      RestartWindows();
+    // The infection stays in memory until the restart: scanning on would be in vain.
+    ExitProcess(EXIT_AFTER_MEMORY_FIND);
+  }
   scanState.sweepMode = 0;
+}
+
+void SweepToolhelp() {
+  ProcessList list;
+  if (TakeToolhelpList(list) != ListOutcome::Listed) return;
+  for (const ProcessNode* node = list.head(); node; node = node->next) SweepToolhelpProcess(*node);
+}
+
+int SweepPsapi() {
+  ProcessList list;
+  if (TakePsapiList(list, OpenWithDebugPrivilege) != ListOutcome::Listed) return 0;
+  for (const ProcessNode* node = list.head(); node; node = node->next) SweepPsapiProcess(*node);
+  return sweepRestartFlag == 1 ? 1 : 0;
 }

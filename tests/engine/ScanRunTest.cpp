@@ -122,10 +122,16 @@ TEST_F(ScanRunTest, AllFixedDrivesWalksCThenDAndNoOtherDriveType) {
   onD.File("d.txt");
   onE.File("e.txt");
   Target("!:");
+  // The statuses of the drive walk; the memory sweep before it shows the image
+  // files of the running processes, this program's on T: among them.
+  std::vector<std::string> walked;
+  collector_.onStatus = [&walked](const std::string& status) {
+    if (!scanState.sweepMode) walked.push_back(status);
+  };
   RunScan();
   std::size_t lastC = 0, firstD = SIZE_MAX;
-  for (std::size_t i = 0; i < collector_.statuses.size(); ++i) {
-    const std::string& s = collector_.statuses[i];
+  for (std::size_t i = 0; i < walked.size(); ++i) {
+    const std::string& s = walked[i];
     if (s.rfind("C:\\", 0) == 0) lastC = i;
     if (s.rfind("D:\\", 0) == 0 && firstD == SIZE_MAX) firstD = i;
     EXPECT_NE(0u, s.rfind("E:", 0)) << s;
@@ -134,7 +140,7 @@ TEST_F(ScanRunTest, AllFixedDrivesWalksCThenDAndNoOtherDriveType) {
   EXPECT_GT(lastC, 0u);
   EXPECT_LT(lastC, firstD);
   bool sawD = false;
-  for (const std::string& s : collector_.statuses) sawD |= s == "D:\\quellor-drive-test\\d.txt";
+  for (const std::string& s : walked) sawD |= s == "D:\\quellor-drive-test\\d.txt";
   EXPECT_TRUE(sawD);
   EXPECT_GT(scanState.filesScanned, 100) << "the whole of C: is walked";
   EXPECT_EQ("Scanning completed", collector_.statuses.back());

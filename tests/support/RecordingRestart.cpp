@@ -1,7 +1,10 @@
 // Linked into the test programs instead of repair/RestartRequest.cpp.
 #include "tests/support/RecordingRestart.h"
 
+#include <string>
+
 #include "repair/RestartRequest.h"
+#include "tests/support/ChildJournal.h"
 
 std::vector<unsigned>& RestartRequests() {
   static std::vector<unsigned> requests;
@@ -10,5 +13,6 @@ std::vector<unsigned>& RestartRequests() {
 
 BOOL RequestRestart(UINT flags) {
   RestartRequests().push_back(flags);
+  WriteChildJournal("restart " + std::to_string(flags));
   return TRUE;
 }

@@ -4,7 +4,8 @@
 #include <vector>
 
 // Engine tests link this SkinMessageBox in place of the dialog: it records every
-// question and returns queued answers (IDNO when none is queued).
+// question and returns queued answers (IDNO when none is queued). Each question
+// also goes to the child journal when one is set (ChildJournal.h).
 struct AskedQuestion {
   std::string text;
   std::string title;

@@ -1,0 +1,149 @@
+#include "process/ProcessList.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr char KERNEL_LIBRARY[] = "Kernel32.dll";
+constexpr char PSAPI_LIBRARY[] = "psapi.dll";
+
+using SnapshotFunction = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
+using EntryFunction = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
+using EnumProcessesFunction = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
+using ModuleFileNameFunction = DWORD(WINAPI*)(HANDLE process, HMODULE module, char* name, DWORD size);
+
+// A function of a loaded library by name, as the type the caller uses.
+template <typename Function>
+Function Resolve(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A library loaded by name for the length of one operation.
+class LoadedLibrary {
+ public:
+  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {}
+  ~LoadedLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+  HMODULE module() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
+
+// The file name of the process's main module, empty when it cannot be read.
+void ReadImageName(ModuleFileNameFunction moduleFileName, HANDLE process, char (&name)[MAX_PATH]) {
+  std::memset(name, 0, sizeof name);
+  moduleFileName(process, nullptr, name, sizeof name);
+  name[MAX_PATH - 1] = '\0';  // a cut name need not be terminated
+}
+
+}  // namespace
+
+bool ProcessList::Append(DWORD processId, const char* imagePath) {
+  ProcessNode* node = new (std::nothrow) ProcessNode();  // zero-filled
+  if (!node) return false;
+  node->processId = processId;
+  std::memcpy(node->imagePath, imagePath, strnlen(imagePath, MAX_PATH));
+  if (tail_) tail_->next = node;
+  else head_ = node;
+  tail_ = node;
+  return true;
+}
+
+void ProcessList::Clear() {
+  while (head_) {
+    ProcessNode* next = head_->next;
+    delete head_;
+    head_ = next;
+  }
+  tail_ = nullptr;
+}
+
+ListOutcome TakePsapiList(ProcessList& list, RefusedOpenHandler onRefused) {
+  LoadedLibrary psapi(PSAPI_LIBRARY);
+  if (!psapi.module()) return ListOutcome::NoList;
+  auto enumProcesses = Resolve<EnumProcessesFunction>(psapi.module(), "EnumProcesses");
+  if (!enumProcesses) return ListOutcome::NoList;
+  DWORD ids[PSAPI_PROCESS_LIMIT] = {};
+  DWORD bytes = 0;
+  enumProcesses(ids, sizeof ids, &bytes);  // its result is not needed: the count tells
+  const DWORD count = (bytes < sizeof ids ? bytes : sizeof ids) / sizeof ids[0];
+  if (count == 0) return ListOutcome::NoList;
+  auto moduleFileName = Resolve<ModuleFileNameFunction>(psapi.module(), "GetModuleFileNameExA");
+  if (!moduleFileName) return ListOutcome::NoList;
+
+  for (DWORD i = 0; i < count; ++i) {
+    HANDLE process = OpenProcess(LIST_ACCESS, FALSE, ids[i]);
+    if (!process && onRefused && GetLastError() == ERROR_ACCESS_DENIED) process = onRefused(ids[i]);
+    if (!process) continue;
+    char name[MAX_PATH];
+    ReadImageName(moduleFileName, process, name);
+    CloseHandle(process);
+    if (name[0] == '\0') continue;
+    if (!list.Append(ids[i], name)) {
+      list.Clear();
+      return ListOutcome::OutOfMemory;
+    }
+  }
+  return ListOutcome::Listed;
+}
+
+ListOutcome TakeToolhelpList(ProcessList& list) {
+  ToolhelpLibrary toolhelp;
+  if (!toolhelp.loaded()) return ListOutcome::NoList;
+  const HANDLE snapshot = toolhelp.Snapshot();
+  if (snapshot == INVALID_HANDLE_VALUE) return ListOutcome::NoList;
+  PROCESSENTRY32 entry = {};
+  ListOutcome outcome = ListOutcome::NoList;
+  for (bool more = toolhelp.First(snapshot, &entry); more; more = toolhelp.Next(snapshot, &entry)) {
+    char name[sizeof entry.szExeFile + 1] = {};
+    std::memcpy(name, entry.szExeFile, sizeof entry.szExeFile);
+    if (!list.Append(entry.th32ProcessID, name)) {
+      list.Clear();
+      outcome = ListOutcome::OutOfMemory;
+      break;
+    }
+    outcome = ListOutcome::Listed;
+  }
+  CloseHandle(snapshot);
+  return outcome;
+}
+
+bool TerminateById(DWORD processId, DWORD access) {
+  HANDLE process = OpenProcess(access, FALSE, processId);
+  if (!process) return false;
+  const bool terminated = TerminateProcess(process, 0) != FALSE;
+  CloseHandle(process);
+  return terminated;
+}
+
+ToolhelpLibrary::ToolhelpLibrary() : module_(LoadLibraryA(KERNEL_LIBRARY)) {}
+
+ToolhelpLibrary::~ToolhelpLibrary() {
+  if (module_) FreeLibrary(module_);
+}
+
+HANDLE ToolhelpLibrary::Snapshot() const {
+  if (!module_) return INVALID_HANDLE_VALUE;
+  auto snapshot = Resolve<SnapshotFunction>(module_, "CreateToolhelp32Snapshot");
+  return snapshot ? snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
+}
+
+// The entry's size field is set before every read: the platform checks it.
+bool ToolhelpLibrary::First(HANDLE snapshot, PROCESSENTRY32* entry) const {
+  if (!module_) return false;
+  auto first = Resolve<EntryFunction>(module_, "Process32First");
+  entry->dwSize = sizeof *entry;
+  return first && first(snapshot, entry);
+}
+
+bool ToolhelpLibrary::Next(HANDLE snapshot, PROCESSENTRY32* entry) const {
+  if (!module_) return false;
+  auto next = Resolve<EntryFunction>(module_, "Process32Next");
+  entry->dwSize = sizeof *entry;
+  return next && next(snapshot, entry);
+}

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/Detection.h"
+#include "engine/ScanState.h"
+#include "process/PerfData.h"
+#include "process/ProcessKill.h"
+#include "tests/process/ProcessTestSupport.h"
+#include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/ReportCollector.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+const std::string kRoot = "C:\\quellor-tests\\kill";
+constexpr DWORD END_WAIT_MS = 5000;
+constexpr char COULD_NOT_KILL[] = "Could not kill process";
+
+// What this platform's termination does in this test prefix: tool-help and psapi
+// find the processes; Wine answers performance data without processes.
+enum class Expected { Terminates, FindsNothing, NotAttempted };
+
+Expected KillOnThisPlatform() {
+  switch (VersionOfThisProgram()) {
+    case WineVersion::Win98:
+    case WineVersion::WinXp: return Expected::Terminates;
+    case WineVersion::Nt40:
+    case WineVersion::Win7: return Expected::FindsNothing;
+    case WineVersion::Win31: return Expected::NotAttempted;
+  }
+  return Expected::NotAttempted;
+}
+
+bool UsesPsapi() { return VersionOfThisProgram() == WineVersion::WinXp; }
+
+class ProcessKillTest : public ::testing::Test {
+ protected:
+  ProcessKillTest() : tree_(kRoot) {}
+
+  // A copy of the target program below the test folder.
+  std::string Copy(const std::string& relative, std::size_t padding = 1) {
+    const std::string path = tree_.Path(relative);
+    tree_.Folder(relative.substr(0, relative.find_last_of('\\') + 1));
+    EXPECT_TRUE(CopyTargetProgram(path, padding)) << path;
+    return path;
+  }
+
+  TempTree tree_;
+};
+
+TEST_F(ProcessKillTest, ToolhelpEndsOnlyTheFirstProcessOfThatFileName) {
+  RunningTarget first, second;
+  ASSERT_TRUE(first.Start(Copy("a\\twin.exe")));
+  ASSERT_TRUE(second.Start(Copy("b\\twin.exe")));
+  // Another folder and other letter case: only the file name counts.
+  EXPECT_EQ(1, KillByToolhelp("C:\\elsewhere\\TWIN.EXE"));
+  EXPECT_TRUE(first.EndsWithin(END_WAIT_MS));
+  EXPECT_TRUE(second.Running());
+  EXPECT_EQ(1, KillByToolhelp("twin.exe"));
+  EXPECT_TRUE(second.EndsWithin(END_WAIT_MS));
+  EXPECT_EQ(0, KillByToolhelp("C:\\elsewhere\\twin.exe")) << "none is left";
+}
+
+TEST_F(ProcessKillTest, ToolhelpGivesZeroForAProcessThatRefusesTermination) {
+  RunningTarget guarded;
+  ASSERT_TRUE(guarded.Start(Copy("guarded.exe"), Protection::Unkillable));
+  EXPECT_EQ(0, KillByToolhelp("guarded.exe"));
+  EXPECT_TRUE(guarded.Running());
+}
+
+TEST_F(ProcessKillTest, PsapiEndsTheProcessesOfTheSamePathIgnoringCase) {
+  const std::string a = Copy("a\\same.exe");
+  const std::string b = Copy("longer folder name\\same.exe");
+  RunningTarget inA, inB;
+  ASSERT_TRUE(inA.Start(a));
+  ASSERT_TRUE(inB.Start(b));
+  std::string upper = a;
+  CharUpperA(&upper[0]);
+  EXPECT_TRUE(KillByPsapi(upper.c_str()));
+  EXPECT_TRUE(inA.EndsWithin(END_WAIT_MS));
+  EXPECT_TRUE(inB.Running());
+  char shortPath[MAX_PATH] = {};
+  ASSERT_NE(0u, GetShortPathNameA(b.c_str(), shortPath, sizeof shortPath));
+  ASSERT_NE(b, shortPath);
+  EXPECT_TRUE(KillByPsapi(shortPath)) << "the list was taken";
+  EXPECT_TRUE(inB.Running()) << "a path of another length names no process";
+  EXPECT_TRUE(KillByPsapi(tree_.Path("nothing.exe").c_str()));
+}
+
+TEST_F(ProcessKillTest, PerfDataTerminationEndsEveryProcessWhoseNameBeginsWithTheTarget) {
+  RunningTarget a, b, other;
+  ASSERT_TRUE(a.Start(Copy("perfmatcha.exe")));
+  ASSERT_TRUE(b.Start(Copy("perfmatchb.exe")));
+  ASSERT_TRUE(other.Start(Copy("other.exe")));
+  const PerfProcessSlot slots[] = {
+      {a.Id(), "perfmatcha"}, {other.Id(), "other"}, {b.Id(), "PERFMATCHB"}, {PERF_ZERO_ID_STORED, "perfmatch"}};
+  EXPECT_EQ(1, TerminatePerfMatches(slots, 4, "PERFMATCH"));
+  EXPECT_TRUE(a.EndsWithin(END_WAIT_MS));
+  EXPECT_TRUE(b.EndsWithin(END_WAIT_MS));
+  EXPECT_TRUE(other.Running());
+  EXPECT_EQ(0, TerminatePerfMatches(slots + 3, 1, "PERFMATCH")) << "the stored id of process 0 opens nothing";
+  a.Kill();  // the last handle to the ended process: its id is gone
+  EXPECT_EQ(0, TerminatePerfMatches(slots, 2, "PERFMATCH")) << "the only matching process has ended";
+}
+
+TEST_F(ProcessKillTest, KillProcessByPathUsesThePlatformsMethod) {
+  const std::string path = Copy("victim.exe");
+  RunningTarget victim;
+  ASSERT_TRUE(victim.Start(path));
+  MessageBoxWatcher watcher;
+  const int result = KillProcessByPath(path.c_str());
+  switch (KillOnThisPlatform()) {
+    case Expected::Terminates:
+      EXPECT_EQ(1, result);
+      EXPECT_TRUE(victim.EndsWithin(END_WAIT_MS));
+      EXPECT_TRUE(watcher.boxes.empty());
+      break;
+    case Expected::FindsNothing:
+      EXPECT_EQ(0, result);
+      EXPECT_TRUE(victim.Running());
+      ASSERT_EQ(1u, watcher.boxes.size());
+      EXPECT_EQ(path, watcher.boxes[0].caption);
+      EXPECT_EQ(COULD_NOT_KILL, watcher.boxes[0].text);
+      break;
+    case Expected::NotAttempted:
+      EXPECT_EQ(1, result);
+      EXPECT_TRUE(victim.Running());
+      EXPECT_TRUE(watcher.boxes.empty());
+      break;
+  }
+}
+
+TEST_F(ProcessKillTest, AFailedAttemptShowsTheBoxUnlessPsapiTookTheList) {
+  const std::string path = tree_.Path("nobody.exe");
+  MessageBoxWatcher watcher;
+  const int result = KillProcessByPath(path.c_str());
+  if (KillOnThisPlatform() == Expected::NotAttempted || UsesPsapi()) {
+    EXPECT_EQ(1, result) << "nothing matched, but the caller may try again";
+    EXPECT_TRUE(watcher.boxes.empty());
+    return;
+  }
+  EXPECT_EQ(0, result);
+  ASSERT_EQ(1u, watcher.boxes.size());
+  EXPECT_EQ(path, watcher.boxes[0].caption);
+  EXPECT_EQ(COULD_NOT_KILL, watcher.boxes[0].text);
+  if (KillOnThisPlatform() == Expected::FindsNothing) {
+    EXPECT_EQ(0, KillProcessByPath("a.ex")) << "too short to have a name without extension";
+    ASSERT_EQ(2u, watcher.boxes.size());
+    EXPECT_EQ("a.ex", watcher.boxes[1].caption);
+  }
+}
+
+// The infected file is the image of a running process: its first deletion
+// fails, the process is terminated, and the second deletion removes it.
+TEST_F(ProcessKillTest, RunningInfectedImageIsDeletedAfterItsProcessIsTerminated) {
+  ResetScanState();
+  ReportCollector collector;
+  scanState.sweepMode = 0;
+  scanState.notifyWindow = collector.window();
+  scanState.disposalChoice = DISPOSE_DELETE;
+  const std::string path = Copy("locked.exe", 3);
+  RunningTarget running;
+  ASSERT_TRUE(running.Start(path));
+  ASSERT_FALSE(DeleteFileA(path.c_str())) << "a running image cannot be deleted";
+  TestVariantTable table(path);
+  ASSERT_TRUE(table.made());
+  MessageBoxWatcher watcher;
+
+  EXPECT_EQ(1, DetectAndDispose("W32/Veltrix.Trojan", path.c_str()));
+  if (KillOnThisPlatform() == Expected::Terminates) {
+    EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Test.Trojan removed"}, collector.lines);
+    EXPECT_EQ(1, scanState.filesRemoved);
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_TRUE(running.EndsWithin(END_WAIT_MS));
+    EXPECT_TRUE(watcher.boxes.empty());
+    return;
+  }
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Test.Trojan Unable to remove"}, collector.lines);
+  EXPECT_EQ(0, scanState.filesRemoved);
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(KillOnThisPlatform() == Expected::FindsNothing ? 1u : 0u, watcher.boxes.size());
+}
+
+TEST_F(ProcessKillTest, ASecondTerminationTellsASurvivorFromAnEndedProcess) {
+  RunningTarget killable, guarded;
+  ASSERT_TRUE(killable.Start(Copy("killable.exe")));
+  ASSERT_TRUE(guarded.Start(Copy("survivor.exe"), Protection::Unkillable));
+  const DWORD killableId = killable.Id();
+  EXPECT_TRUE(TerminatedOrEnded(killableId));
+  EXPECT_TRUE(killable.EndsWithin(END_WAIT_MS));
+  killable.Kill();  // the last handle: no process of that id is left
+  EXPECT_TRUE(TerminatedOrEnded(killableId));
+  EXPECT_FALSE(TerminatedOrEnded(guarded.Id()));
+  EXPECT_TRUE(guarded.Running());
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+// Sees the platform message boxes (class "#32770") that the code under test
+// opens on this thread, records their caption and text, and answers each with
+// a click on one button. Uses a WH_CBT hook for as long as the object lives.
+class MessageBoxWatcher {
+ public:
+  explicit MessageBoxWatcher(int answer = IDOK);
+  ~MessageBoxWatcher();
+  MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+  MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+  struct Box {
+    std::string caption;
+    std::string text;
+  };
+  std::vector<Box> boxes;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  void Seen(HWND box);
+
+  int answer_;
+  HHOOK hook_ = nullptr;
+  MessageBoxWatcher* outer_ = nullptr;  // the watcher this one replaced
+  std::set<HWND> answered_;
+};
