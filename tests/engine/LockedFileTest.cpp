@@ -9,6 +9,7 @@
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/Samples.h"
 #include "tests/support/SystemGuards.h"
@@ -19,6 +20,15 @@ namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\locked";
 const char kHandlerName[] = "W32/Veltrix.Trojan";
+
+// The holder runs another program than the file, so no termination method
+// finds it. Tool-help (9x) and performance data (NT 4.0 and NT 6+) then say so
+// in a box; the psapi method (NT 5.x) answers that it took the list, silently.
+std::vector<MessageBoxWatcher::Box> ExpectedKillBoxes(const std::string& path) {
+  if (GetOsFamily() == OS_FAMILY_NT && GetNtGeneration() == NT_GENERATION_5) return {};
+  return {{path, "Could not kill process"}};
+}
+
 class LockedFileTest : public ::testing::Test {
  protected:
   LockedFileTest() : tree_(kRoot) {
@@ -31,18 +41,22 @@ class LockedFileTest : public ::testing::Test {
   std::string Sample(int row, const std::string& name) { return PlantSample(tree_, row, name); }
 
   MachineStateGuard machine_;
+  MessageBoxWatcher boxes_;  // the termination step's "Could not kill process"
   TempTree tree_;
   ReportCollector collector_;
 };
 
 // The process holding the file is not the file's own, so it is not
 // terminated: the file stays and is scheduled for deletion at restart.
+// (A file held by its own running process is terminated and deleted: the
+// process tests show that.)
 TEST_F(LockedFileTest, AFileThatStaysLockedIsDeletedAtTheNextRestart) {
   const std::string path = Sample(44, "Locked Sample File.exe");
   HeldFile held(path, "hold-file-shared");
   ASSERT_TRUE(held.started());
   EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
   EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
+  EXPECT_TRUE(ExpectedKillBoxes(path) == boxes_.boxes);
   EXPECT_TRUE(FileExists(path));
   EXPECT_EQ(0, scanState.filesRemoved);
   EXPECT_EQ(1, scanState.filesInfected);

@@ -9,6 +9,7 @@
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/RecordingRestart.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/Samples.h"
@@ -43,6 +44,7 @@ class WholeScanTest : public ::testing::Test {
   }
 
   MachineStateGuard machine_;
+  MessageBoxWatcher boxes_;  // the termination step's "Could not kill process"
   TempTree tree_;
   ReportCollector collector_;
 };

@@ -18,6 +18,7 @@ class MessageBoxWatcher {
   struct Box {
     std::string caption;
     std::string text;
+    bool operator==(const Box& other) const { return caption == other.caption && text == other.text; }
   };
   std::vector<Box> boxes;
 
