@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "controls/ExButton.h"
 #include "controls/NCExButton.h"
 #include "tests/app/TestDialog.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ModalProbe.h"
 
 namespace {
@@ -58,6 +62,59 @@ COLORREF DrawnColour(HWND dialog, const CWnd& button, UINT itemState) {
 }
 
 LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+
+std::string HelpViewerPath() {
+  char path[MAX_PATH];
+  GetWindowsDirectoryA(path, sizeof path);
+  return std::string(path) + "\\winhlp32.exe";
+}
+
+// Child mode, run where the help viewer with its hand cursor is in place.
+// Exit code 0 when each button holds its own copy, taken once, and sets it.
+int HandCursorMain(const std::vector<std::string>&) {
+  CExButton first;
+  CExButton second;
+  first.LoadHandCursor();
+  const HCURSOR kept = first.Cursor();
+  if (!kept) return 10;
+  first.LoadHandCursor();
+  if (first.Cursor() != kept) return 11;  // a second call keeps the first copy
+  second.LoadHandCursor();
+  if (!second.Cursor() || second.Cursor() == kept) return 12;  // its own copy
+  HWND window = CreateWindowExA(0, "BUTTON", "hand", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (!window || !first.SubclassWindow(window)) return 13;
+  const LRESULT handled = SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  const bool set = GetCursor() == kept;
+  first.UnsubclassWindow();
+  DestroyWindow(window);
+  if (handled != TRUE) return 14;
+  return set ? 0 : 15;
+}
+ChildModeRegistrar handCursorMode("hand-cursor", &HandCursorMain);
+
+std::string ExecutableName() {
+  const std::string own = OwnExecutablePath();
+  return own.substr(own.find_last_of('\\') + 1);
+}
+
+// Puts the help viewer stand-in in the Windows folder for the object's life.
+class PlantedHelpViewer {
+ public:
+  PlantedHelpViewer() {
+    const std::string own = OwnExecutablePath();
+    const std::string stub = own.substr(0, own.find_last_of('\\')) + "\\help_viewer_stub.exe";
+    planted_ = CopyFileA(stub.c_str(), HelpViewerPath().c_str(), TRUE) != FALSE;
+  }
+  ~PlantedHelpViewer() {
+    if (planted_) DeleteFileA(HelpViewerPath().c_str());
+  }
+  bool planted() const { return planted_; }
+
+ private:
+  bool planted_ = false;
+};
 
 // Moves the keyboard focus away from every button (a dialog given the focus
 // hands it to its first control).
@@ -175,10 +232,28 @@ TEST(BitmapButton, KeyboardFocusLightsTheButtonAndLosingItDarkensIt) {
   });
 }
 
+TEST(BitmapButton, EachButtonCopiesTheHelpViewersHandOnceAndShowsIt) {
+  PlantedHelpViewer viewer;
+  ASSERT_TRUE(viewer.planted());
+  // Without a native override the platform's own help viewer is loaded in
+  // place of the file; a child process of this program reads it at its start.
+  const std::string overrideKey = "Software\\Wine\\AppDefaults\\" + ExecutableName() + "\\DllOverrides";
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, overrideKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                           nullptr, &key, nullptr));
+  const char native[] = "native";
+  RegSetValueExA(key, "winhlp32.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native);
+  RegCloseKey(key);
+  ChildProcess child;
+  const bool started = child.Start("hand-cursor");
+  const DWORD exitCode = started ? child.WaitForExit(30000) : STILL_ACTIVE;
+  RegDeleteKeyA(HKEY_CURRENT_USER, overrideKey.c_str());
+  ASSERT_TRUE(started);
+  EXPECT_EQ(0u, exitCode);
+}
+
 TEST(BitmapButton, WithoutTheHelpViewerTheButtonKeepsTheArrow) {
-  char path[MAX_PATH];
-  GetWindowsDirectoryA(path, sizeof path);
-  ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(path) + "\\winhlp32.exe").c_str()))
+  ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(HelpViewerPath().c_str()))
       << "this test machine is expected to have no help viewer";
   TestDialog dialog;
   RunInTestDialog(dialog, [&](HWND) {
