@@ -34,6 +34,14 @@ configure_prefix() {
   wine reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f
 }
 
+# Xvfb has no window manager: with managed windows Wine waits two seconds for
+# one each time a window is hidden. Applied once per prefix, also to older ones.
+configure_display() {
+  local stamp="$WINEPREFIX/.quellor-unmanaged"
+  [ -f "$stamp" ] && return 0
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f && touch "$stamp"
+}
+
 apply_appdefaults() {
   local list="$B/wine-appdefaults.txt" stamp="$WINEPREFIX/.quellor-appdefaults"
   [ -f "$list" ] || return 0
@@ -91,6 +99,7 @@ ensure_locked() {
     # Start Wine's own services now, detached from any test's output pipes.
     wine cmd /c exit
   fi
+  configure_display
   apply_appdefaults
 }
 

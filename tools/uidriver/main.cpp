@@ -1,0 +1,132 @@
+// quellor-uidriver: drives a running quellor.exe like a user, for the demo.
+//
+//   quellor-uidriver scan [seconds]        presses SCAN, answers every message
+//                                          dialog, waits for the end, prints
+//                                          the report and the statistics
+//   quellor-uidriver close [seconds]       presses OK and waits for the end
+//   quellor-uidriver hold <file> [seconds] keeps file open without sharing
+//                                          (a running process holding it)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/uidriver/UiDriver.h"
+
+namespace {
+
+constexpr char PROGRAM_TITLE[] = "Quellor Ver 1.0";
+constexpr char STATISTICS_HEADING[] = "Scanning statistics";
+constexpr DWORD WINDOW_WAIT_MS = 60 * 1000;
+constexpr DWORD ANSWER_WAIT_MS = 10 * 1000;
+constexpr DWORD DEFAULT_SCAN_SECONDS = 600;
+constexpr DWORD DEFAULT_HOLD_SECONDS = 600;
+constexpr DWORD MS_PER_SECOND = 1000;
+constexpr int IDC_DONE = 1070;
+constexpr int IDC_SCAN = 1052;
+constexpr int IDC_STATUS_LINE = 1065;
+constexpr int IDC_SEARCHING_LINE = 1076;
+constexpr int IDC_REPORT_LIST = 1055;
+constexpr int IDC_PLAIN_OK = 3;
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: quellor-uidriver scan [seconds]\n"
+               "       quellor-uidriver close [seconds]\n"
+               "       quellor-uidriver hold <file> [seconds]\n");
+  return 2;
+}
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "quellor-uidriver: %s\n", what);
+  return 1;
+}
+
+DWORD Seconds(int argc, char** argv, int index, DWORD fallback) {
+  if (argc <= index) return fallback;
+  const long value = std::strtol(argv[index], nullptr, 10);
+  return value > 0 ? static_cast<DWORD>(value) : fallback;
+}
+
+// The demo never restarts the machine and never stops the scan: it answers
+// No where it can, else Cancel, else OK.
+int ChooseAnswer(const MessageDialog& dialog) {
+  for (int id : {IDNO, IDCANCEL, IDOK, IDC_PLAIN_OK}) {
+    if (dialog.Shows(id)) return id;
+  }
+  return 0;
+}
+
+bool ScanEnded(HWND window) {
+  return ReadControl(window, IDC_DONE).shown && !ReadControl(window, IDC_SEARCHING_LINE).shown;
+}
+
+void PrintReport(HWND window) {
+  const std::vector<std::string> lines = ReadListLines(GetDlgItem(window, IDC_REPORT_LIST));
+  std::size_t statistics = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == STATISTICS_HEADING) statistics = i;
+  }
+  std::printf("\nReport list:\n");
+  if (statistics == 0) std::printf("  (no findings)\n");
+  for (std::size_t i = 0; i < statistics; ++i) std::printf("  %s\n", lines[i].c_str());
+  std::printf("\nStatistics:\n");
+  for (std::size_t i = statistics; i < lines.size(); ++i) std::printf("  %s\n", lines[i].c_str());
+  std::printf("\nStatus: %s\n", ReadControl(window, IDC_STATUS_LINE).text.c_str());
+}
+
+int Scan(DWORD seconds) {
+  const Program notStartedByUs;
+  HWND window = WaitForVisibleWindow(notStartedByUs, PROGRAM_TITLE, WINDOW_WAIT_MS);
+  Program program;
+  if (!window || !program.Attach(window)) return Fail("the program's window did not appear");
+  if (!Click(window, IDC_SCAN)) return Fail("SCAN cannot be pressed");
+  std::printf("Pressed SCAN; scanning...\n");
+  std::fflush(stdout);
+  const bool ended = WaitUntil(program, seconds * MS_PER_SECOND, [&] {
+    const MessageDialog dialog = FindMessageDialog(program.Id(), window);
+    if (dialog.window) {
+      const int answer = ChooseAnswer(dialog);
+      std::printf("Message \"%s\": %s -> button %d\n", dialog.title.c_str(), dialog.text.c_str(), answer);
+      std::fflush(stdout);
+      Answer(program, dialog, answer, ANSWER_WAIT_MS);
+      return false;
+    }
+    return ScanEnded(window);
+  });
+  if (!ended) return Fail(program.Running() ? "the scan did not end in time" : "the program ended during the scan");
+  PrintReport(window);
+  return 0;
+}
+
+int Close(DWORD seconds) {
+  HWND window = FindVisibleWindow(0, PROGRAM_TITLE);
+  Program program;
+  if (!window || !program.Attach(window)) return Fail("the program's window is not there");
+  if (!Click(window, IDC_DONE)) return Fail("OK cannot be pressed");
+  if (program.WaitForExit(seconds * MS_PER_SECOND) == STILL_ACTIVE) return Fail("the program did not end");
+  std::printf("Pressed OK; the program has ended.\n");
+  return 0;
+}
+
+int Hold(const char* path, DWORD seconds) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail("cannot open the file to hold");
+  std::printf("Holding %s\n", path);
+  std::fflush(stdout);
+  Sleep(seconds * MS_PER_SECOND);  // the holder's lifetime, not a wait for anything
+  CloseHandle(file);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "scan") == 0) return Scan(Seconds(argc, argv, 2, DEFAULT_SCAN_SECONDS));
+  if (argc >= 2 && std::strcmp(argv[1], "close") == 0) return Close(Seconds(argc, argv, 2, ANSWER_WAIT_MS / MS_PER_SECOND));
+  if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) return Hold(argv[2], Seconds(argc, argv, 3, DEFAULT_HOLD_SECONDS));
+  return Usage();
+}
