@@ -4,8 +4,10 @@
 //                                          dialog, waits for the end, prints
 //                                          the report and the statistics
 //   quellor-uidriver close [seconds]       presses OK and waits for the end
-//   quellor-uidriver hold <file> [seconds] keeps file open without sharing
-//                                          (a running process holding it)
+//   quellor-uidriver hold <file> [seconds] keeps file open, sharing it for
+//                                          reading only: a running process
+//                                          that others can read the file of,
+//                                          but not delete it
 #include <windows.h>
 
 #include <cstdio>
@@ -113,7 +115,8 @@ int Close(DWORD seconds) {
 }
 
 int Hold(const char* path, DWORD seconds) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Fail("cannot open the file to hold");
   std::printf("Holding %s\n", path);
   std::fflush(stdout);
