@@ -8,6 +8,7 @@
 #include "controls/NCExButton.h"
 #include "tests/app/TestDialog.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/HelpViewer.h"
 #include "tests/support/ModalProbe.h"
 
 namespace {
@@ -63,12 +64,6 @@ COLORREF DrawnColour(HWND dialog, const CWnd& button, UINT itemState) {
 
 LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
-std::string HelpViewerPath() {
-  char path[MAX_PATH];
-  GetWindowsDirectoryA(path, sizeof path);
-  return std::string(path) + "\\winhlp32.exe";
-}
-
 // Child mode, run where the help viewer with its hand cursor is in place.
 // Exit code 0 when each button holds its own copy, taken once, and sets it.
 int HandCursorMain(const std::vector<std::string>&) {
@@ -98,23 +93,6 @@ std::string ExecutableName() {
   const std::string own = OwnExecutablePath();
   return own.substr(own.find_last_of('\\') + 1);
 }
-
-// Puts the help viewer stand-in in the Windows folder for the object's life.
-class PlantedHelpViewer {
- public:
-  PlantedHelpViewer() {
-    const std::string own = OwnExecutablePath();
-    const std::string stub = own.substr(0, own.find_last_of('\\')) + "\\help_viewer_stub.exe";
-    planted_ = CopyFileA(stub.c_str(), HelpViewerPath().c_str(), TRUE) != FALSE;
-  }
-  ~PlantedHelpViewer() {
-    if (planted_) DeleteFileA(HelpViewerPath().c_str());
-  }
-  bool planted() const { return planted_; }
-
- private:
-  bool planted_ = false;
-};
 
 // Moves the keyboard focus away from every button (a dialog given the focus
 // hands it to its first control).
@@ -233,23 +211,12 @@ TEST(BitmapButton, KeyboardFocusLightsTheButtonAndLosingItDarkensIt) {
 }
 
 TEST(BitmapButton, EachButtonCopiesTheHelpViewersHandOnceAndShowsIt) {
-  PlantedHelpViewer viewer;
+  // The override is read by a process at its start: a child of this program.
+  PlantedHelpViewer viewer(ExecutableName());
   ASSERT_TRUE(viewer.planted());
-  // Without a native override the platform's own help viewer is loaded in
-  // place of the file; a child process of this program reads it at its start.
-  const std::string overrideKey = "Software\\Wine\\AppDefaults\\" + ExecutableName() + "\\DllOverrides";
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, overrideKey.c_str(), 0, nullptr, 0, KEY_WRITE,
-                                           nullptr, &key, nullptr));
-  const char native[] = "native";
-  RegSetValueExA(key, "winhlp32.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native);
-  RegCloseKey(key);
   ChildProcess child;
-  const bool started = child.Start("hand-cursor");
-  const DWORD exitCode = started ? child.WaitForExit(30000) : STILL_ACTIVE;
-  RegDeleteKeyA(HKEY_CURRENT_USER, overrideKey.c_str());
-  ASSERT_TRUE(started);
-  EXPECT_EQ(0u, exitCode);
+  ASSERT_TRUE(child.Start("hand-cursor"));
+  EXPECT_EQ(0u, child.WaitForExit(30000));
 }
 
 TEST(BitmapButton, WithoutTheHelpViewerTheButtonKeepsTheArrow) {

@@ -8,6 +8,7 @@
 
 #include "controls/WindowShape.h"
 #include "res/ArtworkIds.h"
+#include "tests/support/ScreenPixels.h"
 
 namespace {
 
@@ -139,27 +140,11 @@ bool DecodeBitmap(const BitmapRow& row, Picture& picture) {
 
 // The bitmap as the program loads it, read back as colours.
 bool LoadAsProgramDoes(LPCSTR name, Picture& picture) {
-  HANDLE image = LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
-  if (!image) return false;
-  HBITMAP bitmap = static_cast<HBITMAP>(image);
-  BITMAP info = {};
-  GetObjectA(bitmap, sizeof info, &info);
-  picture.width = info.bmWidth;
-  picture.height = info.bmHeight;
-  BITMAPINFO request = {};
-  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  request.bmiHeader.biWidth = info.bmWidth;
-  request.bmiHeader.biHeight = -info.bmHeight;  // top row first
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
-  std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-  HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data(), &request, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  for (DWORD p : pixels) picture.pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
-  return rows == info.bmHeight;
+  const PixelImage loaded = LoadMappedPicture(GetModuleHandleA(nullptr), name);
+  picture.width = loaded.width;
+  picture.height = loaded.height;
+  picture.pixels = loaded.pixels;
+  return !loaded.Empty();
 }
 
 TEST(Artwork, EveryBitmapHasItsExactSizeAndDepth) {

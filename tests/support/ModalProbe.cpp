@@ -31,6 +31,9 @@ LRESULT CALLBACK ModalProbes::AfterMessage(int code, WPARAM wParam, LPARAM lPara
 }
 
 void CALLBACK ModalProbes::RunProbe(HWND dialog, UINT, UINT_PTR timerId, DWORD) {
+  // The modal loop shows the dialog when the queue first runs empty; a tick
+  // can come before that. Look again at the next one.
+  if (!IsWindowVisible(dialog)) return;
   KillTimer(dialog, timerId);
   if (!active) return;
   const auto found = active->taken_.find(dialog);

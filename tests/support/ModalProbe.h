@@ -7,9 +7,9 @@
 
 // Runs test code inside the modal dialogs of this thread. Each dialog that is
 // initialised while probes are queued takes the next one; the probe runs from
-// the dialog's own modal loop once the dialog is up, and ends the dialog (or
-// makes it end). A probe that fails fatally ends its dialog with -1, so that a
-// failing test never hangs in a modal loop.
+// the dialog's own modal loop once the dialog is up and shown, and ends the
+// dialog (or makes it end). A probe that fails fatally ends its dialog with -1,
+// so that a failing test never hangs in a modal loop.
 class ModalProbes {
  public:
   using Probe = std::function<void(HWND dialog)>;

@@ -10,6 +10,15 @@ constexpr int PLAIN_MESSAGE_TEXT_ID = 0xFFFF;
 constexpr int ANSWER_IDS[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, 3};
 constexpr LPARAM KEY_DOWN_BITS = 1;
 constexpr LPARAM KEY_UP_BITS = static_cast<LPARAM>(0xC0000001u);
+// Absolute mouse positions are given in 65536ths of the screen's width and height.
+constexpr LONGLONG ABSOLUTE_MOUSE_RANGE = 65536;
+
+// The normalised absolute coordinate of pixel position within a screen of
+// extent pixels: the start of that pixel, rounded up.
+LONG NormalisedCoordinate(LONG position, int extent) {
+  if (extent <= 0) return 0;
+  return static_cast<LONG>((position * ABSOLUTE_MOUSE_RANGE + extent - 1) / extent);
+}
 
 bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
   return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, MESSAGE_TIMEOUT_MS, &result) != 0;
@@ -172,6 +181,33 @@ bool PressKey(HWND dialog, UINT virtualKey) {
     target = info.hwndFocus;
   return PostMessageA(target, WM_KEYDOWN, virtualKey, KEY_DOWN_BITS) &&
          PostMessageA(target, WM_KEYUP, virtualKey, KEY_UP_BITS);
+}
+
+bool MoveMouse(POINT screen) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = NormalisedCoordinate(screen.x, GetSystemMetrics(SM_CXSCREEN));
+  input.mi.dy = NormalisedCoordinate(screen.y, GetSystemMetrics(SM_CYSCREEN));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  if (SendInput(1, &input, sizeof input) != 1) return false;
+  POINT now = {};
+  return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+}
+
+POINT ControlCentre(HWND dialog, int id) {
+  RECT rect = {};
+  GetWindowRect(GetDlgItem(dialog, id), &rect);
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+GUITHREADINFO ThreadInput(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+    info = GUITHREADINFO{};
+    info.cbSize = sizeof info;
+  }
+  return info;
 }
 
 bool WaitForPostedMessages(const Program& program, HWND list, DWORD milliseconds) {

@@ -67,6 +67,16 @@ bool Click(HWND dialog, int id);
 // Presses and releases a key at the window that has the keyboard focus in the
 // dialog (the dialog itself when none of its controls has it).
 bool PressKey(HWND dialog, UINT virtualKey);
+// Moves the mouse pointer to a screen position as the hardware would: an
+// injected absolute move (SendInput), which the platform delivers to the
+// window under the pointer or to the one holding the mouse capture. True when
+// the pointer is there afterwards.
+bool MoveMouse(POINT screen);
+// The centre of a control of dialog, in screen coordinates.
+POINT ControlCentre(HWND dialog, int id);
+// The keyboard focus, mouse capture and active window of the thread that owns
+// window (all null when it cannot be read).
+GUITHREADINFO ThreadInput(HWND window);
 // Returns once every message posted to the dialog's thread before this call
 // has been handled; uses the list box's horizontal extent as the marker.
 bool WaitForPostedMessages(const Program& program, HWND list, DWORD milliseconds);

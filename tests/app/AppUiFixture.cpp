@@ -1,0 +1,120 @@
+#include "tests/app/AppUiFixture.h"
+
+#include <cstdlib>
+
+#include "tests/support/ChildProcess.h"
+
+namespace {
+
+constexpr char SUITE_KEY[] = "Software\\Halvex\\Calvorin 2000";
+constexpr char SUITE_PARENT_KEY[] = "Software\\Halvex";
+constexpr char SUITE_VALUE[] = "Installed Folder";
+constexpr char TEMPLATE_TEXT[] = "Static";
+constexpr char BULK_FOLDER[] = "D:\\quellor-tests\\ui-bulk";
+
+}  // namespace
+
+std::string BinFolder() {
+  const std::string own = OwnExecutablePath();
+  return own.substr(0, own.find_last_of('\\'));
+}
+
+std::string QuellorPath() { return BinFolder() + "\\quellor.exe"; }
+
+void SetSuiteInstalled(bool installed) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, SUITE_KEY);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, SUITE_PARENT_KEY);
+  if (!installed) return;
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, SUITE_KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  const char folder[] = "C:\\Program Files\\Calvorin";
+  RegSetValueExA(key, SUITE_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof folder);
+  RegCloseKey(key);
+}
+
+TempTree* AppUi::bulk_ = nullptr;
+
+void AppUi::SetUpTestSuite() {
+  bulk_ = new TempTree(BULK_FOLDER);
+  for (int i = 0; i < BULK_FILES; ++i) bulk_->File("f" + std::to_string(i) + ".txt", "");
+}
+
+void AppUi::TearDownTestSuite() {
+  delete bulk_;
+  bulk_ = nullptr;
+}
+
+void AppUi::SetUp() {
+  SetSuiteInstalled(false);
+  ASSERT_TRUE(MoveMouse(MOUSE_PARKING)) << "the mouse pointer could not be moved out of the way";
+}
+
+void AppUi::TearDown() {
+  program_.Kill();
+  SetSuiteInstalled(false);
+  MoveMouse(MOUSE_PARKING);
+}
+
+void AppUi::Start() {
+  ASSERT_TRUE(program_.Start(QuellorPath(), BinFolder())) << QuellorPath();
+  main_ = WaitForVisibleWindow(program_, PROGRAM_TITLE, START_MS);
+  ASSERT_NE(nullptr, main_) << "the main window did not appear";
+}
+
+void AppUi::ExpectState(const std::vector<Expected>& table, const char* state) {
+  for (const Expected& e : table) {
+    const ControlState control = ReadControl(main_, e.id);
+    ASSERT_TRUE(control.exists) << state << ": control " << e.id;
+    if (e.shown != ANY) {
+      EXPECT_EQ(e.shown == 1, control.shown) << state << ": control " << e.id << " shown";
+    }
+    if (e.enabled != ANY) {
+      EXPECT_EQ(e.enabled == 1, control.enabled) << state << ": control " << e.id << " enabled";
+    }
+  }
+}
+
+std::string AppUi::Text(int id) { return ReadControl(main_, id).text; }
+
+void AppUi::StartScan() {
+  ASSERT_TRUE(Click(main_, SCAN));
+  ASSERT_TRUE(WaitUntil(program_, STEP_MS, [&] { return Text(STATUS_LINE) != TEMPLATE_TEXT; }))
+      << "the walk did not start";
+}
+
+MessageDialog AppUi::AskToStopWith(int id) {
+  EXPECT_TRUE(Click(main_, id)) << "control " << id;
+  MessageDialog question = WaitForMessageDialog(program_, main_, STEP_MS);
+  EXPECT_NE(nullptr, question.window) << "no question after control " << id;
+  EXPECT_EQ(STOP_QUESTION, question.text);
+  EXPECT_EQ((std::vector<int>{IDYES, IDNO}), question.buttons);
+  return question;
+}
+
+void AppUi::WaitForTheEnd() {
+  ASSERT_TRUE(WaitUntil(program_, SCAN_MS, [&] { return !ReadControl(main_, SEARCHING).shown; }))
+      << "the scan did not end";
+}
+
+void AppUi::ExpectTerminated() {
+  WaitForTheEnd();
+  EXPECT_EQ("Scanning terminated", Text(STATUS_LINE));
+}
+
+std::vector<std::string> AppUi::ReportLines() { return ReadListLines(GetDlgItem(main_, REPORT_LIST)); }
+
+long AppUi::ExpectStatisticsAtTheEnd() {
+  const std::vector<std::string> lines = ReportLines();
+  EXPECT_GE(lines.size(), 5u);
+  if (lines.size() < 5) return 0;
+  const std::size_t at = lines.size() - 5;
+  const std::string scanned = "Total files scanned\t\t:  ";
+  EXPECT_EQ("Scanning statistics", lines[at]);
+  EXPECT_EQ("------------------------------", lines[at + 1]);
+  EXPECT_EQ(0u, lines[at + 2].find(scanned)) << lines[at + 2];
+  EXPECT_EQ("Total files infected\t\t:  0", lines[at + 3]);
+  EXPECT_EQ("Total files removed\t\t:  0", lines[at + 4]);
+  return std::strtol(lines[at + 2].c_str() + scanned.size(), nullptr, 10);
+}
+
+void AppUi::ExpectProgramEnds() { EXPECT_EQ(0u, program_.WaitForExit(STEP_MS)) << "the program did not end"; }

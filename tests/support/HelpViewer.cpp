@@ -1,0 +1,42 @@
+#include "tests/support/HelpViewer.h"
+
+#include <windows.h>
+
+#include "tests/support/ChildProcess.h"
+
+namespace {
+
+constexpr char STUB_NAME[] = "\\help_viewer_stub.exe";
+constexpr char VIEWER_NAME[] = "\\winhlp32.exe";
+constexpr char OVERRIDES_KEY_START[] = "Software\\Wine\\AppDefaults\\";
+constexpr char OVERRIDES_KEY_END[] = "\\DllOverrides";
+constexpr char OVERRIDE_VALUE[] = "winhlp32.exe";
+constexpr char NATIVE[] = "native";
+
+}  // namespace
+
+std::string HelpViewerPath() {
+  char folder[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
+  if (length == 0 || length >= sizeof folder) return std::string();
+  return std::string(folder) + VIEWER_NAME;
+}
+
+PlantedHelpViewer::PlantedHelpViewer(const std::string& programName)
+    : overrideKey_(std::string(OVERRIDES_KEY_START) + programName + OVERRIDES_KEY_END) {
+  const std::string own = OwnExecutablePath();
+  const std::string stub = own.substr(0, own.find_last_of('\\')) + STUB_NAME;
+  planted_ = CopyFileA(stub.c_str(), HelpViewerPath().c_str(), TRUE) != FALSE;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, overrideKey_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+      ERROR_SUCCESS) {
+    overridden_ = RegSetValueExA(key, OVERRIDE_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(NATIVE),
+                                 sizeof NATIVE) == ERROR_SUCCESS;
+    RegCloseKey(key);
+  }
+}
+
+PlantedHelpViewer::~PlantedHelpViewer() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, overrideKey_.c_str());
+  if (planted_) DeleteFileA(HelpViewerPath().c_str());
+}
