@@ -448,55 +448,68 @@ def maker_logo(state):
     return image
 
 
+# The message dialog shows its icon cut to an area of 25 x 24 dialog units: 37 x
+# 39 pixels with Windows' dialog font, 37 x 36 under Wine. The picture is kept
+# inside the top-left part that every one of them shows.
+ICON_SIZE = (42, 40)
+ICON_SHOWN = (36, 35)
+
+
 def message_icon(kind):
     """The message dialog's icons, 42 x 40, on the dialog's face colour."""
-    size = (42, 40)
-    image = Image.new("RGB", size, BODY)
-    # The dialog shows about 37 x 39 pixels of it: keep the picture inside.
-    cx, cy, r = 19.0, 19.5, 16.5
+    image = Image.new("RGB", ICON_SIZE, BODY)
+    # Drawn on a 16.5-pixel radius around (19, 19.5), scaled and moved to fit
+    # ICON_SHOWN with the shadow.
+    r = 15.5
+    k = r / 16.5
+    cx, cy = 18.0, 17.0
+    px = lambda x: cx + (x - 19.0) * k
+    py = lambda y: cy + (y - 19.5) * k
     shadow = mix(BODY, (40, 80, 140), 0.22)
     if kind == "warning":
+        apex, base, half = 2.0, 31.0, 14.6
+
         def triangle(dx, dy, grow):
             def shapes(draw, s):
-                half = 15.5
-                points = [(cx + dx, cy - r - 1 + dy - grow), (cx + half + dx + grow, cy + r - 1 + dy + grow * 0.6),
-                          (cx - half + dx - grow, cy + r - 1 + dy + grow * 0.6)]
+                points = [(cx + dx, apex + dy - grow), (cx + half + dx + grow, base + dy + grow * 0.6),
+                          (cx - half + dx - grow, base + dy + grow * 0.6)]
                 draw.polygon([(x * s, y * s) for x, y in points], fill=255)
                 draw.line([(x * s, y * s) for x, y in points + points[:1]], fill=255, width=round(3 * s),
                           joint="curve")
             return shapes
-        fill(image, shadow, coverage(size, triangle(0.8, 1.6, 0)))
-        fill(image, (196, 128, 0), coverage(size, triangle(0, 0, 0)))
-        fill(image, vertical_gradient(size, (255, 214, 74), (247, 164, 12)), coverage(size, triangle(0, 0.6, -1.6)))
+        fill(image, shadow, coverage(ICON_SIZE, triangle(0.8, 1.6, 0)))
+        fill(image, (196, 128, 0), coverage(ICON_SIZE, triangle(0, 0, 0)))
+        fill(image, vertical_gradient(ICON_SIZE, (255, 214, 74), (247, 164, 12)),
+             coverage(ICON_SIZE, triangle(0, 0.6, -1.6)))
         ink = (54, 36, 0)
 
         def mark(draw, s):
-            draw.rounded_rectangle(((cx - 1.9) * s, 10 * s, (cx + 1.9) * s, 25 * s), 1.6 * s, fill=255)
-            draw.ellipse(((cx - 2.2) * s, 27.5 * s, (cx + 2.2) * s, 31.9 * s), fill=255)
-        fill(image, ink, coverage(size, mark))
+            draw.rounded_rectangle(((cx - 1.8) * s, 10.0 * s, (cx + 1.8) * s, 23.5 * s), 1.5 * s, fill=255)
+            draw.ellipse(((cx - 2.1) * s, 25.3 * s, (cx + 2.1) * s, 29.5 * s), fill=255)
+        fill(image, ink, coverage(ICON_SIZE, mark))
         return image
 
     colours = {"information": ((74, 156, 255), (8, 84, 214), (4, 58, 160)),
                "question": ((74, 156, 255), (8, 84, 214), (4, 58, 160)),
                "error": ((255, 104, 90), (206, 30, 30), (150, 16, 16))}
     top, bottom, rim = colours[kind]
-    disc = lambda dx, dy, rr: coverage(size, lambda d, s: d.ellipse(((cx - rr + dx) * s, (cy - rr + dy) * s,
-                                                                     (cx + rr + dx) * s, (cy + rr + dy) * s),
-                                                                    fill=255))
+    disc = lambda dx, dy, rr: coverage(ICON_SIZE, lambda d, s: d.ellipse(((cx - rr + dx) * s, (cy - rr + dy) * s,
+                                                                          (cx + rr + dx) * s, (cy + rr + dy) * s),
+                                                                         fill=255))
     fill(image, shadow, disc(0.8, 1.6, r))
     fill(image, rim, disc(0, 0, r))
-    fill(image, vertical_gradient(size, top, bottom), disc(0, 0, r - 1.2))
+    fill(image, vertical_gradient(ICON_SIZE, top, bottom), disc(0, 0, r - 1.2))
     if kind == "information":
         def mark(draw, s):
-            draw.ellipse(((cx - 2.4) * s, 8.5 * s, (cx + 2.4) * s, 13.3 * s), fill=255)
-            draw.rounded_rectangle(((cx - 2.2) * s, 16 * s, (cx + 2.2) * s, 30.5 * s), 1.2 * s, fill=255)
-        fill(image, WHITE, coverage(size, mark))
+            draw.ellipse(((cx - 2.4) * s, py(8.5) * s, (cx + 2.4) * s, py(13.3) * s), fill=255)
+            draw.rounded_rectangle(((cx - 2.2) * s, py(16) * s, (cx + 2.2) * s, py(30.5) * s), 1.2 * s, fill=255)
+        fill(image, WHITE, coverage(ICON_SIZE, mark))
     elif kind == "question":
-        typeface = font(BOLD, 25)
+        typeface = font(BOLD, 24)
         draw = ImageDraw.Draw(image)
-        draw.text((cx + 0.5, cy + 1), "?", font=typeface, fill=WHITE, anchor="mm")
+        draw.text((px(19.5), py(20.5)), "?", font=typeface, fill=WHITE, anchor="mm")
     else:
-        fill(image, WHITE, glyph_cross_at(size, (cx, cy), 6.6, 3.6))
+        fill(image, WHITE, glyph_cross_at(ICON_SIZE, (cx, cy), 6.6 * k, 3.6 * k))
     return image
 
 

@@ -208,6 +208,25 @@ TEST(Artwork, PicturesBlendIntoThePlaceTheySitOn) {
   }
 }
 
+TEST(Artwork, MessageIconsDrawOnlyWhereTheDialogShowsThem) {
+  // The message dialog cuts its icon to the icon area, 25 x 24 dialog units:
+  // 37 x 39 pixels with Windows' dialog font, 37 x 36 under Wine. Beyond the
+  // part that all of them show there is only the face colour.
+  constexpr int SHOWN_WIDTH = 36;
+  constexpr int SHOWN_HEIGHT = 35;
+  for (const BitmapRow& row : kBitmaps) {
+    if (row.name || row.id == IDB_SKIN) continue;
+    Picture picture;
+    ASSERT_TRUE(DecodeBitmap(row, picture)) << Label(row);
+    for (int y = 0; y < picture.height; ++y) {
+      for (int x = 0; x < picture.width; ++x) {
+        if (x < SHOWN_WIDTH && y < SHOWN_HEIGHT) continue;
+        ASSERT_EQ(Show(BODY), Show(picture.At(x, y))) << Label(row) << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 class SkinTest : public ::testing::Test {
  protected:
   void SetUp() override {
