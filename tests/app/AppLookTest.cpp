@@ -178,6 +178,20 @@ class AppLook : public AppUi {
     EXPECT_EQ(main_, GetAncestor(WindowFromPoint(ClientToScreenPoint(BODY_BETWEEN_BUTTONS)), GA_ROOT));
   }
 
+  // Waits until the thread of window has the keyboard focus and the mouse
+  // capture where expected: the program takes each mouse move a little later.
+  ::testing::AssertionResult InputSettles(HWND window, HWND focus, HWND capture) {
+    GUITHREADINFO input = {};
+    if (WaitUntil(program_, STEP_MS, [&] {
+          input = ThreadInput(window);
+          return input.hwndFocus == focus && input.hwndCapture == capture;
+        }))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "focus " << GetDlgCtrlID(input.hwndFocus) << " for "
+                                         << GetDlgCtrlID(focus) << ", capture " << GetDlgCtrlID(input.hwndCapture)
+                                         << " for " << GetDlgCtrlID(capture);
+  }
+
   // The mouse pointer onto the button: it lights up (which also tells that
   // the program has taken the move), and the cursor it shows then.
   HCURSOR CursorOver(int id, const char* base) {
@@ -214,23 +228,19 @@ TEST_F(AppLook, TheRealMouseLightsOneButtonAfterAnotherAndTheFocusStaysWhenItLea
 
   ASSERT_TRUE(MoveMouse(ControlCentre(main_, SCAN)));
   EXPECT_TRUE(ShowsLook({{{SCAN, "SCAN_FOCUS"}, {DOWNLOAD, "DOWNLOAD_NOTFOCUS"}}, {}}));
-  GUITHREADINFO input = ThreadInput(main_);
-  EXPECT_EQ(scan, input.hwndFocus) << "the lit button takes the focus";
-  EXPECT_EQ(scan, input.hwndCapture) << "and the mouse capture, to notice the mouse leaving";
+  // The lit button takes the focus, and the mouse capture to notice the
+  // mouse leaving.
+  EXPECT_TRUE(InputSettles(main_, scan, scan));
 
   // Straight onto DOWNLOAD: SCAN, holding the capture, sees the mouse leave.
   ASSERT_TRUE(MoveMouse(ControlCentre(main_, DOWNLOAD)));
   EXPECT_TRUE(ShowsLook({{{SCAN, "SCAN_NOTFOCUS"}, {DOWNLOAD, "DOWNLOAD_FOCUS"}}, {}}));
-  input = ThreadInput(main_);
-  EXPECT_EQ(download, input.hwndFocus);
-  EXPECT_EQ(download, input.hwndCapture);
+  EXPECT_TRUE(InputSettles(main_, download, download));
 
   // Off both, onto the skin between them: dark, and the focus stays.
   ASSERT_TRUE(MoveMouse(ClientToScreenPoint(BODY_BETWEEN_BUTTONS)));
   EXPECT_TRUE(ShowsLook({{{SCAN, "SCAN_NOTFOCUS"}, {DOWNLOAD, "DOWNLOAD_NOTFOCUS"}}, {}}));
-  input = ThreadInput(main_);
-  EXPECT_EQ(download, input.hwndFocus) << "the keyboard focus stays while the picture goes dark";
-  EXPECT_EQ(nullptr, input.hwndCapture);
+  EXPECT_TRUE(InputSettles(main_, download, nullptr)) << "the keyboard focus stays while the picture goes dark";
 
   ASSERT_TRUE(Click(main_, CLOSE_BOX));
   ExpectProgramEnds();
@@ -321,7 +331,7 @@ TEST_F(AppLook, ReadyScanningAndDoneAsTheUserSeesThem) {
   // The question's buttons light up under the real mouse too.
   ASSERT_TRUE(MoveMouse(ControlCentre(question.window, IDNO)));
   EXPECT_TRUE(ShowsLook({{{IDYES, "YES_NOTFOCUS", question.window}, {IDNO, "NO_FOCUS", question.window}}, {}}));
-  EXPECT_EQ(GetDlgItem(question.window, IDNO), ThreadInput(question.window).hwndFocus);
+  EXPECT_TRUE(InputSettles(question.window, GetDlgItem(question.window, IDNO), GetDlgItem(question.window, IDNO)));
   ASSERT_TRUE(MoveMouse(MOUSE_PARKING));
   EXPECT_TRUE(ShowsLook({{{IDNO, "NO_NOTFOCUS", question.window}}, {}}));
   ASSERT_TRUE(Answer(program_, question, IDNO, STEP_MS));
@@ -336,7 +346,7 @@ TEST_F(AppLook, ReadyScanningAndDoneAsTheUserSeesThem) {
                           {LOGO, "HALVEXLOGO_NOTFOCUS"}},
                          SKIN_COLOURS},
                         shot));
-  EXPECT_EQ(GetDlgItem(main_, DOWNLOAD), ThreadInput(main_).hwndFocus);
+  EXPECT_TRUE(InputSettles(main_, GetDlgItem(main_, DOWNLOAD), nullptr));
   Save(shot, "done");
   ASSERT_TRUE(Click(main_, DONE));
   ExpectProgramEnds();

@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "tests/support/ModalProbe.h"
 #include "tests/support/ScreenPixels.h"
+#include "tools/uidriver/UiDriver.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ void ExpectLook(HWND d, const ModeLook& look, const PixelImage& shot) {
 
 TEST(MessageDialogLook, EachModeShowsItsIconAndButtonPicturesOnTheFace) {
   for (const ModeLook& look : modeLooks) {
-    SetCursorPos(MOUSE_PARKING.x, MOUSE_PARKING.y);
+    ASSERT_TRUE(MoveMouse(MOUSE_PARKING));
     ModalProbes probes;
     probes.Add([&](HWND d) {
       // Drawn as the active window, as a user sees it: a dialog activated

@@ -34,6 +34,16 @@ std::string Narrow(const std::wstring& wide) {
   return text;
 }
 
+// An injected absolute mouse move, as the hardware makes one.
+bool SendAbsoluteMove(POINT screen) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = NormalisedCoordinate(screen.x, GetSystemMetrics(SM_CXSCREEN));
+  input.mi.dy = NormalisedCoordinate(screen.y, GetSystemMetrics(SM_CYSCREEN));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return SendInput(1, &input, sizeof input) == 1;
+}
+
 struct WindowSearch {
   DWORD processId;
   std::string title;
@@ -179,19 +189,31 @@ bool PressKey(HWND dialog, UINT virtualKey) {
   if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus &&
       (info.hwndFocus == dialog || IsChild(dialog, info.hwndFocus)))
     target = info.hwndFocus;
-  return PostMessageA(target, WM_KEYDOWN, virtualKey, KEY_DOWN_BITS) &&
-         PostMessageA(target, WM_KEYUP, virtualKey, KEY_UP_BITS);
+  if (!PostMessageA(target, WM_KEYDOWN, virtualKey, KEY_DOWN_BITS)) return false;
+  // A key that closes the window can take effect before the release is
+  // posted: the press reached it all the same.
+  return PostMessageA(target, WM_KEYUP, virtualKey, KEY_UP_BITS) || !IsWindow(target);
 }
 
 bool MoveMouse(POINT screen) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = NormalisedCoordinate(screen.x, GetSystemMetrics(SM_CXSCREEN));
-  input.mi.dy = NormalisedCoordinate(screen.y, GetSystemMetrics(SM_CYSCREEN));
-  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  if (SendInput(1, &input, sizeof input) != 1) return false;
   POINT now = {};
-  return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+  if (GetCursorPos(&now) && now.x == screen.x && now.y == screen.y) {
+    // A move to where Wine believes the pointer already is does not reach
+    // the display, whose own pointer may be elsewhere (at its centre, when the
+    // display is new); Wine reads that one back later and moves there. Step
+    // off the spot first, so that the move below reaches the display too.
+    const POINT aside = {screen.x > 0 ? screen.x - 1 : screen.x + 1, screen.y};
+    if (!SendAbsoluteMove(aside)) return false;
+  }
+  if (!SendAbsoluteMove(screen)) return false;
+  // The display also reports each move to the program under the pointer, a
+  // little later; such a report of an earlier move can take the pointer back
+  // for a moment. It settles where the display's pointer is.
+  const Program none;
+  return WaitUntil(none, MESSAGE_TIMEOUT_MS, [&] {
+    POINT settled = {};
+    return GetCursorPos(&settled) && settled.x == screen.x && settled.y == screen.y;
+  });
 }
 
 POINT ControlCentre(HWND dialog, int id) {

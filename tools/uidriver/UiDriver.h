@@ -69,8 +69,8 @@ bool Click(HWND dialog, int id);
 bool PressKey(HWND dialog, UINT virtualKey);
 // Moves the mouse pointer to a screen position as the hardware would: an
 // injected absolute move (SendInput), which the platform delivers to the
-// window under the pointer or to the one holding the mouse capture. True when
-// the pointer is there afterwards.
+// window under the pointer or to the one holding the mouse capture. True once
+// the pointer is there (bounded wait).
 bool MoveMouse(POINT screen);
 // The centre of a control of dialog, in screen coordinates.
 POINT ControlCentre(HWND dialog, int id);
