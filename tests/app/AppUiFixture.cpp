@@ -14,12 +14,8 @@ constexpr char BULK_FOLDER[] = "D:\\quellor-tests\\ui-bulk";
 
 }  // namespace
 
-std::string BinFolder() {
-  const std::string own = OwnExecutablePath();
-  return own.substr(0, own.find_last_of('\\'));
-}
 
-std::string QuellorPath() { return BinFolder() + "\\quellor.exe"; }
+std::string QuellorPath() { return OwnExecutableFolder() + "\\quellor.exe"; }
 
 void SetSuiteInstalled(bool installed) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, SUITE_KEY);
@@ -56,7 +52,7 @@ void AppUi::TearDown() {
 }
 
 void AppUi::Start() {
-  ASSERT_TRUE(program_.Start(QuellorPath(), BinFolder())) << QuellorPath();
+  ASSERT_TRUE(program_.Start(QuellorPath(), OwnExecutableFolder())) << QuellorPath();
   main_ = WaitForVisibleWindow(program_, PROGRAM_TITLE, START_MS);
   ASSERT_NE(nullptr, main_) << "the main window did not appear";
 }

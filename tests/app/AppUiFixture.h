@@ -37,7 +37,6 @@ struct Expected {
   int enabled;  // 1, 0, or ANY
 };
 
-std::string BinFolder();
 std::string QuellorPath();
 // Makes the maker's suite look installed (its registry value) or absent.
 void SetSuiteInstalled(bool installed);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/app/AppUiFixture.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ TEST_F(AppUi, ClosingFromTheTaskBarDuringAScanAsksAndEscIsTheWalksOwnQuestion) {
 TEST_F(AppUi, ASecondStartEndsSilentlyWhileTheFirstRuns) {
   Start();
   Program second;
-  ASSERT_TRUE(second.Start(QuellorPath(), BinFolder()));
+  ASSERT_TRUE(second.Start(QuellorPath(), OwnExecutableFolder()));
   EXPECT_EQ(0u, second.WaitForExit(STEP_MS));
   EXPECT_EQ(1u, WindowsTitled(PROGRAM_TITLE).size());
   EXPECT_TRUE(program_.Running());
@@ -157,7 +158,7 @@ TEST_F(AppUi, AnyWindowWithTheProgramTitleStopsTheStart) {
   HWND foreign = CreateWindowExA(0, "STATIC", PROGRAM_TITLE, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(nullptr, foreign);
-  ASSERT_TRUE(program_.Start(QuellorPath(), BinFolder()));
+  ASSERT_TRUE(program_.Start(QuellorPath(), OwnExecutableFolder()));
   EXPECT_EQ(0u, program_.WaitForExit(STEP_MS));
   EXPECT_EQ(nullptr, FindVisibleWindow(program_.Id(), PROGRAM_TITLE));
   DestroyWindow(foreign);

@@ -32,7 +32,7 @@ bool ReadWindow(int fd, uint32_t entryPoint, int32_t distance, unsigned char* wi
 
 }  // namespace
 
-std::string TargetProgramPath() { return FolderOf(OwnExecutablePath()) + "\\" + TARGET_PROGRAM; }
+std::string TargetProgramPath() { return OwnExecutableFolder() + "\\" + TARGET_PROGRAM; }
 
 bool CopyTargetProgram(const std::string& destination, std::size_t padding) {
   const std::string bytes = ReadTextFile(TargetProgramPath());

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <map>
 
+#include "tools/uidriver/UiDriver.h"
+
 namespace {
 
 constexpr DWORD CHILD_LIFETIME_MS = 10 * 60 * 1000;  // a child never outlives a stuck test for long
@@ -63,6 +65,11 @@ std::string OwnExecutablePath() {
   return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
 }
 
+std::string OwnExecutableFolder() {
+  const std::string own = OwnExecutablePath();
+  return own.substr(0, own.find_last_of('\\'));
+}
+
 ChildProcess::~ChildProcess() { Kill(); }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept : process_(other.process_), id_(other.id_) {
@@ -87,16 +94,7 @@ bool ChildProcess::Start(const std::string& mode, const std::vector<std::string>
   const std::string exe = executable.empty() ? OwnExecutablePath() : executable;
   std::string command = Quote(exe) + " --child " + mode;
   for (const std::string& arg : args) command += " " + Quote(arg);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
-    return false;
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  id_ = info.dwProcessId;
-  return true;
+  return LaunchProcess(exe, command, workingFolder, process_, id_);
 }
 
 bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }

@@ -20,8 +20,9 @@ struct ChildModeRegistrar {
 // sets exitCode when it did.
 bool RunChildModeIfAsked(int argc, char** argv, int& exitCode);
 
-// The full path of the running program.
+// The full path of the running program, and the folder it runs from.
 std::string OwnExecutablePath();
+std::string OwnExecutableFolder();
 
 // A child process; killed when the object goes out of scope while it runs.
 class ChildProcess {

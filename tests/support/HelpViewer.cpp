@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/SystemGuards.h"
 
 namespace {
 
@@ -16,16 +17,13 @@ constexpr char NATIVE[] = "native";
 }  // namespace
 
 std::string HelpViewerPath() {
-  char folder[MAX_PATH] = {};
-  const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
-  if (length == 0 || length >= sizeof folder) return std::string();
-  return std::string(folder) + VIEWER_NAME;
+  const std::string folder = WindowsFolder();
+  return folder.empty() ? folder : folder + VIEWER_NAME;
 }
 
 PlantedHelpViewer::PlantedHelpViewer(const std::string& programName)
     : overrideKey_(std::string(OVERRIDES_KEY_START) + programName + OVERRIDES_KEY_END) {
-  const std::string own = OwnExecutablePath();
-  const std::string stub = own.substr(0, own.find_last_of('\\')) + STUB_NAME;
+  const std::string stub = OwnExecutableFolder() + STUB_NAME;
   planted_ = CopyFileA(stub.c_str(), HelpViewerPath().c_str(), TRUE) != FALSE;
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, overrideKey_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==

@@ -91,19 +91,23 @@ Program::~Program() {
   if (process_) CloseHandle(process_);
 }
 
-bool Program::Start(const std::string& path, const std::string& workingFolder) {
-  if (process_) return false;
-  std::string command = "\"" + path + "\"";
+bool LaunchProcess(const std::string& path, std::string commandLine, const std::string& workingFolder,
+                   HANDLE& process, DWORD& id) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                       workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
     return false;
   CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  id_ = info.dwProcessId;
+  process = info.hProcess;
+  id = info.dwProcessId;
   return true;
+}
+
+bool Program::Start(const std::string& path, const std::string& workingFolder) {
+  if (process_) return false;
+  return LaunchProcess(path, "\"" + path + "\"", workingFolder, process_, id_);
 }
 
 bool Program::Attach(HWND window) {
