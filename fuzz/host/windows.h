@@ -51,3 +51,9 @@ typedef struct _IMAGE_SECTION_HEADER {
 BOOL DeleteFileA(const char* path);
 BOOL MoveFileA(const char* from, const char* to);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Platform calls of the detection step's disposal, for host programs that link
+// the detection step itself.
+#define FILE_ATTRIBUTE_ARCHIVE 0x20
+BOOL SetFileAttributesA(const char* path, DWORD attributes);
+void Sleep(DWORD milliseconds);
