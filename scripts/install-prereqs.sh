@@ -3,7 +3,7 @@
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth
-          googletest imagemagick clang libclang-rt-14-dev)
+          googletest imagemagick clang libclang-rt-14-dev libgtest-dev clamav yara)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
