@@ -44,11 +44,23 @@ std::string BoundedText(const char (&text)[N]) {
   return std::string(text, strnlen(text, N));
 }
 
+// The shell is loaded when a link is pressed and ShellExecuteA looked up by
+// name, so shell32.dll is no import of the program and cannot keep it from
+// starting. The library stays loaded: the shell may still be at work in it.
+void OpenWithShell(const char* address) {
+  const HMODULE shell = LoadLibraryA("shell32.dll");
+  if (!shell) return;
+  using ShellExecuteFunction = decltype(&::ShellExecuteA);
+  const auto open = reinterpret_cast<ShellExecuteFunction>(
+      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  if (open) open(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 void OpenAddress(const char* page) {
   char address[ADDRESS_SIZE];
   const int length = std::snprintf(address, sizeof address, "%s%s", SITE_ADDRESS, page);
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof address) return;
-  ::ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+  OpenWithShell(address);
 }
 
 }  // namespace

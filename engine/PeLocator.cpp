@@ -82,7 +82,14 @@ uint32_t EntryPointRva() { return OptionalHeaderField(ENTRY_POINT_FIELD); }
 uint32_t SizeOfHeaders() { return OptionalHeaderField(SIZE_OF_HEADERS_FIELD); }
 
 int32_t FileLength32(int fd) {
-  const __int64 length = _filelengthi64(fd);
-  if (length < 0 || length > INT32_MAX) return -1;
-  return static_cast<int32_t>(length);
+  // All 64 bits of the length from the descriptor's own handle: GetFileSize
+  // is there on every platform the program runs on, the runtime's 64-bit
+  // length function is not.
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  DWORD high = 0;
+  const DWORD low = GetFileSize(handle, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+  if (high != 0 || low > static_cast<DWORD>(INT32_MAX)) return -1;
+  return static_cast<int32_t>(low);
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "process/AdvapiFunctions.h"
 #include "process/OsProbe.h"
 #include "process/TokenPrivilege.h"
 #include "repair/RestartRequest.h"
@@ -18,9 +19,9 @@ constexpr UINT RESTART_FLAGS = EWX_REBOOT | EWX_FORCE;
 // The state it was last seen in.
 DWORD StopAndFollow(SC_HANDLE service, int pollLimit) {
   SERVICE_STATUS status = {};
-  if (!ControlService(service, SERVICE_CONTROL_STOP, &status)) return 0;
+  if (!advapi::ControlService(service, SERVICE_CONTROL_STOP, &status)) return 0;
   DWORD lastState = status.dwCurrentState;
-  for (int polls = 0; QueryServiceStatus(service, &status); ++polls) {
+  for (int polls = 0; advapi::QueryServiceStatus(service, &status); ++polls) {
     lastState = status.dwCurrentState;
     if (lastState != SERVICE_STOP_PENDING || polls >= pollLimit) break;
     Sleep(STOP_POLL_INTERVAL_MS);
@@ -33,15 +34,15 @@ DWORD StopAndFollow(SC_HANDLE service, int pollLimit) {
 int StopService(const char* serviceName) { return StopServiceWithin(serviceName, STOP_PENDING_POLL_LIMIT); }
 
 int StopServiceWithin(const char* serviceName, int pollLimit) {
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SERVICE_CONTROL_ACCESS);
+  SC_HANDLE manager = advapi::OpenSCManagerA(nullptr, nullptr, SERVICE_CONTROL_ACCESS);
   if (!manager) return 0;
-  SC_HANDLE service = OpenServiceA(manager, serviceName, SERVICE_CONTROL_ACCESS);
+  SC_HANDLE service = advapi::OpenServiceA(manager, serviceName, SERVICE_CONTROL_ACCESS);
   int stopped = 0;
   if (service) {
     stopped = StopAndFollow(service, pollLimit) == SERVICE_STOPPED ? 1 : 0;
-    CloseServiceHandle(service);
+    advapi::CloseServiceHandle(service);
   }
-  CloseServiceHandle(manager);
+  advapi::CloseServiceHandle(manager);
   return stopped;
 }
 

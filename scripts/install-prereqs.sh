@@ -2,8 +2,11 @@
 # Installs the Debian packages the build and the tests need, when missing.
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
-packages=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth
-          googletest imagemagick clang libclang-rt-14-dev libgtest-dev clamav yara)
+# The program is built by the win32 thread-model compilers (they link no
+# winpthreads), the test programs by the posix ones (GoogleTest needs them).
+packages=(cmake make python3
+          g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
+          wine wine64 xvfb xauth googletest imagemagick clang libclang-rt-14-dev libgtest-dev clamav yara)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (x86_64, and i686 as a compile check), runs
+# Installs what is missing, builds the x86_64 and i686 programs (each build
+# ends with the import gate on the shipped file), runs
 # the fuzz targets briefly on the host, then every test program under Wine on a
 # headless X server. Ends with ctest's summary.
 set -uo pipefail

@@ -20,9 +20,7 @@ inline long _lseek(int fd, long offset, int origin) {
   return at > INT32_MAX ? -1L : static_cast<long>(at);
 }
 inline int _read(int fd, void* buffer, unsigned count) { return static_cast<int>(read(fd, buffer, count)); }
-inline int64_t _filelengthi64(int fd) {
-  struct stat st;
-  return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
-}
+// The descriptor itself stands for its handle (see GetFileSize in windows.h).
+inline intptr_t _get_osfhandle(int fd) { return fd < 0 ? -1 : static_cast<intptr_t>(fd); }
 inline int _stricmp(const char* a, const char* b) { return strcasecmp(a, b); }
 inline int _strnicmp(const char* a, const char* b, size_t n) { return strncasecmp(a, b, n); }

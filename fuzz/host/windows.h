@@ -18,6 +18,9 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 
 #define MAX_PATH 260
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+#define NO_ERROR 0u
 #define IMAGE_SIZEOF_SHORT_NAME 8
 
 typedef struct _IMAGE_FILE_HEADER {
@@ -57,3 +60,8 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 #define FILE_ATTRIBUTE_ARCHIVE 0x20
 BOOL SetFileAttributesA(const char* path, DWORD attributes);
 void Sleep(DWORD milliseconds);
+
+// A file's length from its handle, which on the host is the descriptor (see
+// _get_osfhandle in io.h); defined in HostFileSize.cpp.
+DWORD GetFileSize(HANDLE file, DWORD* high);
+DWORD GetLastError();

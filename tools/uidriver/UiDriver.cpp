@@ -133,10 +133,11 @@ void Program::Kill() {
 }
 
 bool WaitUntil(const Program& program, DWORD milliseconds, const std::function<bool()>& condition) {
-  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  // Elapsed time by unsigned difference, so the tick counter's wrap is harmless.
+  const DWORD start = GetTickCount();
   for (;;) {
     if (condition()) return true;
-    if (GetTickCount64() >= deadline) return false;
+    if (GetTickCount() - start >= milliseconds) return false;
     if (!program.Handle()) {
       Sleep(POLL_PAUSE_MS);  // no program to wait on yet: a short pause between looks
     } else if (WaitForSingleObject(program.Handle(), POLL_PAUSE_MS) == WAIT_OBJECT_0) {
