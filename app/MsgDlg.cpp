@@ -1,6 +1,6 @@
 #include "app/MsgDlg.h"
 
-#include "app/ScanDlg.h"
+#include "app/AppShared.h"
 #include "engine/ProgramTitle.h"
 #include "framework/MessageCrackers.h"
 #include "framework/WinApp.h"

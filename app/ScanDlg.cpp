@@ -16,7 +16,7 @@
 #include "framework/WinApp.h"
 
 CBrush whiteBrush;
-CScanDlg* mainDialog = nullptr;
+CDialog* mainDialog = nullptr;
 int highDpiFlag = 0;
 int scanningFlag = 0;
 

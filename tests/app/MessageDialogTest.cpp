@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/AppShared.h"
 #include "app/MsgDlg.h"
-#include "app/ScanDlg.h"
 #include "engine/ProgramTitle.h"
 #include "engine/SkinMessageBox.h"
 #include "res/resource.h"
