@@ -7,9 +7,9 @@
 
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
-#include "tests/support/RecordingRestart.h"
+#include "standins/RecordingRestart.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/support/ReportCollector.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TestFiles.h"
 
 namespace {

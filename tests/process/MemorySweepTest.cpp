@@ -8,12 +8,12 @@
 #include "engine/ProgramTitle.h"
 #include "engine/ScanState.h"
 #include "process/MemorySweep.h"
+#include "standins/RecordingRestart.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/process/ProcessTestSupport.h"
 #include "tests/support/ChildJournal.h"
 #include "tests/support/MessageBoxWatcher.h"
-#include "tests/support/RecordingRestart.h"
 #include "tests/support/ReportCollector.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
