@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app/ScanApp.h"
+#include "common/RegistryRead.h"
+#include "common/Text.h"
 #include "controls/WindowShape.h"
 #include "engine/ProgramTitle.h"
 #include "engine/ScanRun.h"
@@ -73,16 +75,7 @@ const MessageMapEntry CScanDlg::messageEntries[] = {
 const MessageMap CScanDlg::messageMap = {&CDialog::messageMap, CScanDlg::messageEntries};
 
 int QueryMachineValue(const char* subKey, const char* valueName, char* buffer, DWORD bufferSize) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-  DWORD size = 0;
-  LONG status = ::RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size);
-  if (status == ERROR_SUCCESS) {
-    DWORD room = bufferSize;
-    status = ::RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &room);
-  }
-  ::RegCloseKey(key);
-  return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
+  return ReadRegistryText(HKEY_LOCAL_MACHINE, subKey, valueName, buffer, bufferSize) != RegistryRead::Absent;
 }
 
 int MakeDialogFont(CFont& font, int height, int weight, BYTE underline, BYTE italic) {

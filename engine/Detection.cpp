@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "common/Text.h"
 #include "engine/PeLocator.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"

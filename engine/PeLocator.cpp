@@ -1,9 +1,10 @@
 #include "engine/PeLocator.h"
 
 #include <io.h>
-#include <stdio.h>
 
 #include <cstring>
+
+#include "common/FileRead.h"
 
 PeHeaders peHeaders;
 
@@ -23,12 +24,6 @@ constexpr long SECTION_TABLE_OFFSET = OPTIONAL_HEADER_OFFSET + 224;
 constexpr int ENTRY_POINT_FIELD = 16;
 constexpr int SIZE_OF_HEADERS_FIELD = 60;
 
-// Reads exactly size bytes at offset; false on a failed seek or a short read.
-bool ReadAt(int fd, long offset, void* buffer, unsigned size) {
-  if (_lseek(fd, offset, SEEK_SET) == -1L) return false;
-  return _read(fd, buffer, size) == static_cast<int>(size);
-}
-
 uint32_t OptionalHeaderField(int field) {
   uint32_t value;
   std::memcpy(&value, peHeaders.optionalHeader + field, sizeof value);
@@ -40,24 +35,23 @@ uint32_t OptionalHeaderField(int field) {
 int ReadFileHeader(int fd) {
   std::memset(&peHeaders.fileHeader, 0, sizeof peHeaders.fileHeader);
   peHeaders.peHeaderOffset = 0;
-  if (!ReadAt(fd, LFANEW_OFFSET, &peHeaders.peHeaderOffset, sizeof peHeaders.peHeaderOffset)) return 0;
+  if (!ReadExactAt(fd, LFANEW_OFFSET, &peHeaders.peHeaderOffset, sizeof peHeaders.peHeaderOffset)) return 0;
   uint32_t signature = 0;
-  if (!ReadAt(fd, peHeaders.peHeaderOffset, &signature, PE_SIGNATURE_SIZE)) return 0;
+  if (!ReadExactAt(fd, peHeaders.peHeaderOffset, &signature, PE_SIGNATURE_SIZE)) return 0;
   if (signature != PE_SIGNATURE) return 0;
-  return ReadAt(fd, peHeaders.peHeaderOffset + PE_SIGNATURE_SIZE, &peHeaders.fileHeader,
-                sizeof peHeaders.fileHeader) ? 1 : 0;
+  return ReadExactAt(fd, peHeaders.peHeaderOffset + PE_SIGNATURE_SIZE, &peHeaders.fileHeader,
+                     sizeof peHeaders.fileHeader) ? 1 : 0;
 }
 
 int ReadOptionalHeaderAndSections(int fd) {
-  if (!ReadAt(fd, peHeaders.peHeaderOffset + OPTIONAL_HEADER_OFFSET, peHeaders.optionalHeader,
-              sizeof peHeaders.optionalHeader))
+  if (!ReadExactAt(fd, peHeaders.peHeaderOffset + OPTIONAL_HEADER_OFFSET, peHeaders.optionalHeader,
+                   sizeof peHeaders.optionalHeader))
     return 0;
   const unsigned count = peHeaders.fileHeader.NumberOfSections;
   if (count > MAX_SECTIONS) return 0;
   std::memset(peHeaders.sections, 0, sizeof peHeaders.sections);
-  if (_lseek(fd, peHeaders.peHeaderOffset + SECTION_TABLE_OFFSET, SEEK_SET) == -1L) return 0;
-  const unsigned bytes = count * sizeof(IMAGE_SECTION_HEADER);
-  return _read(fd, peHeaders.sections, bytes) == static_cast<int>(bytes) ? 1 : 0;
+  return ReadExactAt(fd, peHeaders.peHeaderOffset + SECTION_TABLE_OFFSET, peHeaders.sections,
+                     count * sizeof(IMAGE_SECTION_HEADER)) ? 1 : 0;
 }
 
 uint32_t RvaToFileOffset(uint32_t rva, int fd) {

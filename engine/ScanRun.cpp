@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/ProgramTitle.h"
+#include "common/Text.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
 #include "engine/VariantTable.h"

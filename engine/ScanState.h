@@ -74,8 +74,3 @@ void NotifyReportLine();
 void NotifyStatus();
 // Sets currentFile (cut to fit) and sends WM_SCAN_STATUS.
 void SetStatusText(const char* text);
-
-// Bounded text helpers for the engine's fixed buffers. Each returns false, and
-// leaves a valid (possibly shortened) text, when the result would not fit.
-bool CopyText(char* destination, std::size_t size, const char* source);
-bool AppendText(char* destination, std::size_t size, const char* source);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/ProgramTitle.h"
+#include "common/Text.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"

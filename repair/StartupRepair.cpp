@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/Text.h"
 #include "engine/MarkerScanner.h"
 #include "engine/ProgramTitle.h"
 #include "engine/ScanState.h"

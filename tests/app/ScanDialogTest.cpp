@@ -8,6 +8,7 @@
 #include "app/ScanDlg.h"
 #include "app/TitleStatic.h"
 #include "engine/ProgramTitle.h"
+#include "common/Text.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
 #include "res/resource.h"

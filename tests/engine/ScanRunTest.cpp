@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "standins/RecordingRestart.h"

@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
-#include "tests/support/ChildProcess.h"
 #include "standins/RecordingRestart.h"
 #include "standins/ScriptedMessageBox.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/Samples.h"
