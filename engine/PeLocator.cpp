@@ -10,21 +10,7 @@ PeHeaders peHeaders;
 
 namespace {
 
-// Where the DOS header keeps e_lfanew; only its low 16 bits are read.
-constexpr long LFANEW_OFFSET = 60;
-constexpr uint32_t PE_SIGNATURE = 0x00004550;  // "PE\0\0"
-constexpr long PE_SIGNATURE_SIZE = 4;
-// The optional header follows the 4-byte signature and the 20-byte file header.
-constexpr long OPTIONAL_HEADER_OFFSET = 4 + sizeof(IMAGE_FILE_HEADER);
-// The section table is taken to follow a 224-byte (PE32) optional header;
-// SizeOfOptionalHeader is not consulted, so a PE32+ image is read at the
-// same place and converts with whatever bytes lie there.
-constexpr long SECTION_TABLE_OFFSET = OPTIONAL_HEADER_OFFSET + 224;
-// Fields inside the optional header.
-constexpr int ENTRY_POINT_FIELD = 16;
-constexpr int SIZE_OF_HEADERS_FIELD = 60;
-
-uint32_t OptionalHeaderField(int field) {
+uint32_t OptionalHeaderField(uint32_t field) {
   uint32_t value;
   std::memcpy(&value, peHeaders.optionalHeader + field, sizeof value);
   return value;
@@ -32,10 +18,11 @@ uint32_t OptionalHeaderField(int field) {
 
 }  // namespace
 
+// Only the low 16 bits of e_lfanew are read.
 int ReadFileHeader(int fd) {
   std::memset(&peHeaders.fileHeader, 0, sizeof peHeaders.fileHeader);
   peHeaders.peHeaderOffset = 0;
-  if (!ReadExactAt(fd, LFANEW_OFFSET, &peHeaders.peHeaderOffset, sizeof peHeaders.peHeaderOffset)) return 0;
+  if (!ReadExactAt(fd, DOS_LFANEW_FIELD, &peHeaders.peHeaderOffset, sizeof peHeaders.peHeaderOffset)) return 0;
   uint32_t signature = 0;
   if (!ReadExactAt(fd, peHeaders.peHeaderOffset, &signature, PE_SIGNATURE_SIZE)) return 0;
   if (signature != PE_SIGNATURE) return 0;
@@ -43,6 +30,9 @@ int ReadFileHeader(int fd) {
                      sizeof peHeaders.fileHeader) ? 1 : 0;
 }
 
+// The section table is taken to follow a 224-byte (PE32) optional header
+// (SECTION_TABLE_OFFSET); SizeOfOptionalHeader is not consulted, so a PE32+
+// image is read at the same place and converts with whatever bytes lie there.
 int ReadOptionalHeaderAndSections(int fd) {
   if (!ReadExactAt(fd, peHeaders.peHeaderOffset + OPTIONAL_HEADER_OFFSET, peHeaders.optionalHeader,
                    sizeof peHeaders.optionalHeader))
@@ -71,9 +61,9 @@ uint32_t RvaToFileOffset(uint32_t rva, int fd) {
   return offset == 0 ? SizeOfHeaders() : offset;
 }
 
-uint32_t EntryPointRva() { return OptionalHeaderField(ENTRY_POINT_FIELD); }
+uint32_t EntryPointRva() { return OptionalHeaderField(OPTIONAL_ENTRY_POINT); }
 
-uint32_t SizeOfHeaders() { return OptionalHeaderField(SIZE_OF_HEADERS_FIELD); }
+uint32_t SizeOfHeaders() { return OptionalHeaderField(OPTIONAL_SIZE_OF_HEADERS); }
 
 int32_t FileLength32(int fd) {
   const __int64 length = _filelengthi64(fd);
