@@ -92,7 +92,7 @@ int MakeDialogFont(CFont& font, int height, int weight, BYTE underline, BYTE ita
 }
 
 CScanDlg::CScanDlg(CWnd* parent)
-    : CDialog(IDD_SCAN_DIALOG, parent), m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_MAIN_ICON) : nullptr) {}
+    : CDialog(IDD_SCAN_DIALOG, parent), m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_PROGRAM) : nullptr) {}
 
 CScanDlg::~CScanDlg() {
   if (mainDialog == this) mainDialog = nullptr;

@@ -3,11 +3,11 @@
 
 #include "app/AppShared.h"
 #include "app/TitleStatic.h"
+#include "common/ResourceIds.h"
 #include "controls/ExButton.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
-#include "res/resource.h"
 
 // The main dialog: a captionless, skinned window. SCAN starts the one scan
 // of the program run from a timer; the engine's notifications fill the status
@@ -83,8 +83,8 @@ class CScanDlg : public CDialog {
 };
 
 // Non-zero when the value exists under HKEY_LOCAL_MACHINE\subKey and can be
-// read; the data goes into buffer (bufferSize bytes), never beyond it. A value
-// larger than the buffer still counts as present.
+// read; the data goes into buffer (bufferSize bytes), never beyond it, and is
+// always terminated. A value larger than the buffer still counts as present.
 int QueryMachineValue(const char* subKey, const char* valueName, char* buffer, DWORD bufferSize);
 
 // The scan timer and the dialog's fixed pixel plan.

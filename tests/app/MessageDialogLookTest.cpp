@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/MsgDlg.h"
+#include "common/ResourceIds.h"
 #include "engine/SkinMessageBox.h"
-#include "res/resource.h"
 #include "tests/support/ModalProbe.h"
 #include "tests/support/ScreenPixels.h"
 #include "tools/uidriver/UiDriver.h"

@@ -8,8 +8,8 @@
 #include "app/AppShared.h"
 #include "app/MsgDlg.h"
 #include "engine/ProgramTitle.h"
+#include "common/ResourceIds.h"
 #include "engine/SkinMessageBox.h"
-#include "res/resource.h"
 #include "tests/support/ModalProbe.h"
 
 namespace {
