@@ -1,7 +1,7 @@
 #include "app/MsgDlg.h"
 
 #include "app/AppShared.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "framework/MessageCrackers.h"
 #include "framework/WinApp.h"
 

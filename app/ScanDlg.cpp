@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/ScanApp.h"
+#include "common/ProgramTexts.h"
 #include "common/RegistryRead.h"
 #include "common/Text.h"
 #include "controls/WindowShape.h"
-#include "engine/ProgramTitle.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
@@ -30,8 +30,6 @@ constexpr COLORREF WHITE = RGB(255, 255, 255);
 constexpr COLORREF SKIN_KEY_COLOUR = RGB(255, 0, 255);
 constexpr std::size_t ADDRESS_SIZE = 512;
 
-constexpr char STOP_QUESTION[] = "Terminate the Scan now?";
-constexpr char CLOSE_BOX_TITLE[] = "DialogBoxTitle";
 constexpr char SCANNING_CAPTION[] = "Scanning";
 constexpr char NOTICE_TEXT[] = "Copyright (C) 2003 Halvex Software. All rights reserved.";
 constexpr char SUITE_TEXT[] = "This program is a part of Calvorin antivirus software.";

@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/Detection.h"
 #include "common/FileRead.h"
+#include "common/ProgramTexts.h"
 #include "common/Text.h"
+#include "engine/Detection.h"
 #include "engine/PeLocator.h"
 #include "engine/ScanState.h"
 
@@ -136,7 +137,7 @@ void RememberMatchedName(const MarkerRecord& record) {
 void DeleteMarkerFile(const char* path, const char* name) {
   if (DeleteFileA(path)) {
     ++scanState.filesRemoved;
-    SendReportLine("%s     %s removed", path, name);
+    SendReportLine(REPORT_FILE_REMOVED, path, name);
   } else {
     SendReportLine("%s     %s Remove failed", path, name);
   }

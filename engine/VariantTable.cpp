@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "common/FileRead.h"
+#include "common/ProgramTexts.h"
 #include "engine/Detection.h"
 #include "engine/PeLocator.h"
-#include "engine/ProgramTitle.h"
-#include "common/FileRead.h"
 
 // Detection data. Rows with the same name are separate variants of one family
 // member; the first matching row decides the reported name.

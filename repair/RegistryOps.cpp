@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "common/RegistryRead.h"
 #include "common/Text.h"
 #include "engine/ScanState.h"

@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramTexts.h"
 #include "common/ResourceIds.h"
 #include "tests/support/TestFiles.h"
 #include "tools/uidriver/UiDriver.h"
 
-inline constexpr char PROGRAM_TITLE[] = "Quellor Ver 1.0";
-inline constexpr char STOP_QUESTION[] = "Terminate the Scan now?";
-inline constexpr char CLOSE_BOX_TITLE[] = "DialogBoxTitle";
 inline constexpr DWORD START_MS = 30 * 1000;
 inline constexpr DWORD STEP_MS = 10 * 1000;
 inline constexpr DWORD SCAN_MS = 5 * 60 * 1000;

@@ -7,7 +7,7 @@
 
 #include "app/AppShared.h"
 #include "app/MsgDlg.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "common/ResourceIds.h"
 #include "engine/SkinMessageBox.h"
 #include "tests/support/ModalProbe.h"

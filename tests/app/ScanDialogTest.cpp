@@ -7,7 +7,7 @@
 #include "app/ScanApp.h"
 #include "app/ScanDlg.h"
 #include "app/TitleStatic.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "common/ResourceIds.h"
 #include "common/Text.h"
 #include "engine/ScanState.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "engine/ScanState.h"
 #include "process/MemorySweep.h"
 #include "standins/RecordingRestart.h"

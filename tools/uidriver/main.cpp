@@ -16,13 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramTexts.h"
 #include "common/ResourceIds.h"
 #include "tools/uidriver/UiDriver.h"
 
 namespace {
 
-constexpr char PROGRAM_TITLE[] = "Quellor Ver 1.0";
-constexpr char STATISTICS_HEADING[] = "Scanning statistics";
 constexpr DWORD WINDOW_WAIT_MS = 60 * 1000;
 constexpr DWORD ANSWER_WAIT_MS = 10 * 1000;
 constexpr DWORD DEFAULT_SCAN_SECONDS = 600;
