@@ -1,7 +1,7 @@
 #include "app/MsgDlg.h"
 
-#include "app/ScanDlg.h"
-#include "engine/ProgramTitle.h"
+#include "app/AppShared.h"
+#include "common/ProgramTexts.h"
 #include "framework/MessageCrackers.h"
 #include "framework/WinApp.h"
 

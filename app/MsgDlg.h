@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "common/ResourceIds.h"
 #include "controls/NCExButton.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
-#include "res/resource.h"
 
 // The skinned message dialog: a light-blue face, an icon picture, the message
 // text and bitmap buttons, laid out for the length of the text. Set exactly

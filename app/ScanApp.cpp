@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/ScanDlg.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "framework/MessageCrackers.h"
 
 // The program's global objects, in their order of construction: the

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "app/ScanApp.h"
+#include "common/ProgramTexts.h"
+#include "common/RegistryRead.h"
+#include "common/Text.h"
 #include "controls/WindowShape.h"
-#include "engine/ProgramTitle.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
@@ -16,7 +18,7 @@
 #include "framework/WinApp.h"
 
 CBrush whiteBrush;
-CScanDlg* mainDialog = nullptr;
+CDialog* mainDialog = nullptr;
 int highDpiFlag = 0;
 int scanningFlag = 0;
 
@@ -28,8 +30,6 @@ constexpr COLORREF WHITE = RGB(255, 255, 255);
 constexpr COLORREF SKIN_KEY_COLOUR = RGB(255, 0, 255);
 constexpr std::size_t ADDRESS_SIZE = 512;
 
-constexpr char STOP_QUESTION[] = "Terminate the Scan now?";
-constexpr char CLOSE_BOX_TITLE[] = "DialogBoxTitle";
 constexpr char SCANNING_CAPTION[] = "Scanning";
 constexpr char NOTICE_TEXT[] = "Copyright (C) 2003 Halvex Software. All rights reserved.";
 constexpr char SUITE_TEXT[] = "This program is a part of Calvorin antivirus software.";
@@ -85,16 +85,7 @@ const MessageMapEntry CScanDlg::messageEntries[] = {
 const MessageMap CScanDlg::messageMap = {&CDialog::messageMap, CScanDlg::messageEntries};
 
 int QueryMachineValue(const char* subKey, const char* valueName, char* buffer, DWORD bufferSize) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-  DWORD size = 0;
-  LONG status = ::RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size);
-  if (status == ERROR_SUCCESS) {
-    DWORD room = bufferSize;
-    status = ::RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &room);
-  }
-  ::RegCloseKey(key);
-  return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
+  return ReadRegistryText(HKEY_LOCAL_MACHINE, subKey, valueName, buffer, bufferSize) != RegistryRead::Absent;
 }
 
 int MakeDialogFont(CFont& font, int height, int weight, BYTE underline, BYTE italic) {
@@ -111,7 +102,7 @@ int MakeDialogFont(CFont& font, int height, int weight, BYTE underline, BYTE ita
 }
 
 CScanDlg::CScanDlg(CWnd* parent)
-    : CDialog(IDD_SCAN_DIALOG, parent), m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_MAIN_ICON) : nullptr) {}
+    : CDialog(IDD_SCAN_DIALOG, parent), m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_PROGRAM) : nullptr) {}
 
 CScanDlg::~CScanDlg() {
   if (mainDialog == this) mainDialog = nullptr;

@@ -1,12 +1,13 @@
 #pragma once
 #include <windows.h>
 
+#include "app/AppShared.h"
 #include "app/TitleStatic.h"
+#include "common/ResourceIds.h"
 #include "controls/ExButton.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
-#include "res/resource.h"
 
 // The main dialog: a captionless, skinned window. SCAN starts the one scan
 // of the program run from a timer; the engine's notifications fill the status
@@ -82,21 +83,9 @@ class CScanDlg : public CDialog {
 };
 
 // Non-zero when the value exists under HKEY_LOCAL_MACHINE\subKey and can be
-// read; the data goes into buffer (bufferSize bytes), never beyond it. A value
-// larger than the buffer still counts as present.
+// read; the data goes into buffer (bufferSize bytes), never beyond it, and is
+// always terminated. A value larger than the buffer still counts as present.
 int QueryMachineValue(const char* subKey, const char* valueName, char* buffer, DWORD bufferSize);
-
-// Makes font a variant of the main dialog's font (the system font when the
-// dialog reports none) with the given height, weight, underline and italic.
-// Returns 1.
-int MakeDialogFont(CFont& font, int height, int weight, BYTE underline, BYTE italic);
-
-// Program-wide values of the main dialog.
-extern CFont boldFont;        // the sub-title's font, made by the main dialog
-extern CBrush whiteBrush;     // background of the dialog and its statics
-extern CScanDlg* mainDialog;  // font source and owner of the message dialog
-extern int highDpiFlag;       // 1 at 120 or more logical pixels per inch
-extern int scanningFlag;      // 1 from SCAN until the scan run returns
 
 // The scan timer and the dialog's fixed pixel plan.
 inline constexpr UINT_PTR SCAN_TIMER_ID = 100;

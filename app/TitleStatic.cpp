@@ -1,6 +1,6 @@
 #include "app/TitleStatic.h"
 
-#include "app/ScanDlg.h"
+#include "app/AppShared.h"
 #include "framework/MessageCrackers.h"
 
 const MessageMapEntry CTitleStatic::messageEntries[] = {

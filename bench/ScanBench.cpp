@@ -16,13 +16,7 @@
 
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
-#include "engine/SkinMessageBox.h"
-#include "repair/RestartRequest.h"
 #include "tools/samplemaker/SampleMaker.h"
-
-// The benchmark asks nobody and restarts nothing.
-int SkinMessageBox(const char*, const char*, int) { return IDNO; }
-BOOL RequestRestart(UINT) { return FALSE; }
 
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "common/ProgramTexts.h"
+#include "common/Text.h"
 #include "engine/PeLocator.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
@@ -41,7 +43,7 @@ bool RenamedPath(const char* path, char* renamed, std::size_t size) {
 
 void ReportRemoved(const char* path, const char* name) {
   ++scanState.filesRemoved;
-  SendReportLine("%s     %s removed", path, name);
+  SendReportLine(REPORT_FILE_REMOVED, path, name);
 }
 
 // Deletes the file; when it is in use, terminates the process that holds it

@@ -2,13 +2,15 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "common/FileRead.h"
+#include "common/ProgramTexts.h"
+#include "common/Text.h"
 #include "engine/Detection.h"
 #include "engine/PeLocator.h"
 #include "engine/ScanState.h"
@@ -45,9 +47,7 @@ bool IsWhitespace(unsigned char byte) {
 
 // Reads count bytes at offset into the work buffer; all must arrive.
 bool ReadWorkBuffer(int fd, int32_t offset, std::size_t count) {
-  if (count > MARKER_WINDOW) return false;
-  if (_lseek(fd, offset, SEEK_SET) != offset) return false;
-  return _read(fd, workBuffer, static_cast<unsigned>(count)) == static_cast<int>(count);
+  return count <= MARKER_WINDOW && ReadExactAt(fd, offset, workBuffer, count);
 }
 
 // Fills the head and tail texts: the first and the last MARKER_WINDOW bytes
@@ -137,7 +137,7 @@ void RememberMatchedName(const MarkerRecord& record) {
 void DeleteMarkerFile(const char* path, const char* name) {
   if (DeleteFileA(path)) {
     ++scanState.filesRemoved;
-    SendReportLine("%s     %s removed", path, name);
+    SendReportLine(REPORT_FILE_REMOVED, path, name);
   } else {
     SendReportLine("%s     %s Remove failed", path, name);
   }
@@ -185,9 +185,8 @@ int CheckMarkerFile(const char*, const char* path) {
 
 int BeginsWithMarker(int fd) {
   if (FileLength32(fd) == -1) return 0;
-  if (_lseek(fd, 0, SEEK_SET) != 0) return 0;
   char head[MARKER_WORD_LENGTH + 1] = {};
-  if (_read(fd, head, MARKER_WORD_LENGTH) != static_cast<int>(MARKER_WORD_LENGTH)) return 0;
+  if (!ReadExactAt(fd, 0, head, MARKER_WORD_LENGTH)) return 0;
   return _stricmp(head, MARKER_WORD) == 0 ? 1 : 0;
 }
 

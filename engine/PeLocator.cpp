@@ -1,35 +1,16 @@
 #include "engine/PeLocator.h"
 
 #include <io.h>
-#include <stdio.h>
 
 #include <cstring>
+
+#include "common/FileRead.h"
 
 PeHeaders peHeaders;
 
 namespace {
 
-// Where the DOS header keeps e_lfanew; only its low 16 bits are read.
-constexpr long LFANEW_OFFSET = 60;
-constexpr uint32_t PE_SIGNATURE = 0x00004550;  // "PE\0\0"
-constexpr long PE_SIGNATURE_SIZE = 4;
-// The optional header follows the 4-byte signature and the 20-byte file header.
-constexpr long OPTIONAL_HEADER_OFFSET = 4 + sizeof(IMAGE_FILE_HEADER);
-// The section table is taken to follow a 224-byte (PE32) optional header;
-// SizeOfOptionalHeader is not consulted, so a PE32+ image is read at the
-// same place and converts with whatever bytes lie there.
-constexpr long SECTION_TABLE_OFFSET = OPTIONAL_HEADER_OFFSET + 224;
-// Fields inside the optional header.
-constexpr int ENTRY_POINT_FIELD = 16;
-constexpr int SIZE_OF_HEADERS_FIELD = 60;
-
-// Reads exactly size bytes at offset; false on a failed seek or a short read.
-bool ReadAt(int fd, long offset, void* buffer, unsigned size) {
-  if (_lseek(fd, offset, SEEK_SET) == -1L) return false;
-  return _read(fd, buffer, size) == static_cast<int>(size);
-}
-
-uint32_t OptionalHeaderField(int field) {
+uint32_t OptionalHeaderField(uint32_t field) {
   uint32_t value;
   std::memcpy(&value, peHeaders.optionalHeader + field, sizeof value);
   return value;
@@ -37,27 +18,30 @@ uint32_t OptionalHeaderField(int field) {
 
 }  // namespace
 
+// Only the low 16 bits of e_lfanew are read.
 int ReadFileHeader(int fd) {
   std::memset(&peHeaders.fileHeader, 0, sizeof peHeaders.fileHeader);
   peHeaders.peHeaderOffset = 0;
-  if (!ReadAt(fd, LFANEW_OFFSET, &peHeaders.peHeaderOffset, sizeof peHeaders.peHeaderOffset)) return 0;
+  if (!ReadExactAt(fd, DOS_LFANEW_FIELD, &peHeaders.peHeaderOffset, sizeof peHeaders.peHeaderOffset)) return 0;
   uint32_t signature = 0;
-  if (!ReadAt(fd, peHeaders.peHeaderOffset, &signature, PE_SIGNATURE_SIZE)) return 0;
+  if (!ReadExactAt(fd, peHeaders.peHeaderOffset, &signature, PE_SIGNATURE_SIZE)) return 0;
   if (signature != PE_SIGNATURE) return 0;
-  return ReadAt(fd, peHeaders.peHeaderOffset + PE_SIGNATURE_SIZE, &peHeaders.fileHeader,
-                sizeof peHeaders.fileHeader) ? 1 : 0;
+  return ReadExactAt(fd, peHeaders.peHeaderOffset + PE_SIGNATURE_SIZE, &peHeaders.fileHeader,
+                     sizeof peHeaders.fileHeader) ? 1 : 0;
 }
 
+// The section table is taken to follow a 224-byte (PE32) optional header
+// (SECTION_TABLE_OFFSET); SizeOfOptionalHeader is not consulted, so a PE32+
+// image is read at the same place and converts with whatever bytes lie there.
 int ReadOptionalHeaderAndSections(int fd) {
-  if (!ReadAt(fd, peHeaders.peHeaderOffset + OPTIONAL_HEADER_OFFSET, peHeaders.optionalHeader,
-              sizeof peHeaders.optionalHeader))
+  if (!ReadExactAt(fd, peHeaders.peHeaderOffset + OPTIONAL_HEADER_OFFSET, peHeaders.optionalHeader,
+                   sizeof peHeaders.optionalHeader))
     return 0;
   const unsigned count = peHeaders.fileHeader.NumberOfSections;
   if (count > MAX_SECTIONS) return 0;
   std::memset(peHeaders.sections, 0, sizeof peHeaders.sections);
-  if (_lseek(fd, peHeaders.peHeaderOffset + SECTION_TABLE_OFFSET, SEEK_SET) == -1L) return 0;
-  const unsigned bytes = count * sizeof(IMAGE_SECTION_HEADER);
-  return _read(fd, peHeaders.sections, bytes) == static_cast<int>(bytes) ? 1 : 0;
+  return ReadExactAt(fd, peHeaders.peHeaderOffset + SECTION_TABLE_OFFSET, peHeaders.sections,
+                     count * sizeof(IMAGE_SECTION_HEADER)) ? 1 : 0;
 }
 
 uint32_t RvaToFileOffset(uint32_t rva, int fd) {
@@ -77,9 +61,9 @@ uint32_t RvaToFileOffset(uint32_t rva, int fd) {
   return offset == 0 ? SizeOfHeaders() : offset;
 }
 
-uint32_t EntryPointRva() { return OptionalHeaderField(ENTRY_POINT_FIELD); }
+uint32_t EntryPointRva() { return OptionalHeaderField(OPTIONAL_ENTRY_POINT); }
 
-uint32_t SizeOfHeaders() { return OptionalHeaderField(SIZE_OF_HEADERS_FIELD); }
+uint32_t SizeOfHeaders() { return OptionalHeaderField(OPTIONAL_SIZE_OF_HEADERS); }
 
 int32_t FileLength32(int fd) {
   // All 64 bits of the length from the descriptor's own handle: GetFileSize

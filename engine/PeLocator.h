@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "common/PeFormat.h"
+
 inline constexpr int MAX_SECTIONS = 20;
-inline constexpr int OPTIONAL_HEADER_READ = 96;  // PE32 optional header without its data directories
+inline constexpr uint32_t OPTIONAL_HEADER_READ = OPTIONAL_HEADER_FIXED_SIZE;  // without the data directories
 
 // The headers of the file under examination: just enough to turn an RVA into a
 // file offset. One instance, overwritten for every examined file.
@@ -13,8 +15,8 @@ struct PeHeaders {
   unsigned char optionalHeader[OPTIONAL_HEADER_READ];
   IMAGE_SECTION_HEADER sections[MAX_SECTIONS];      // entries past NumberOfSections are zero
 };
-static_assert(sizeof(IMAGE_FILE_HEADER) == 20);
-static_assert(sizeof(IMAGE_SECTION_HEADER) == 40);
+static_assert(sizeof(IMAGE_FILE_HEADER) == FILE_HEADER_SIZE);
+static_assert(sizeof(IMAGE_SECTION_HEADER) == SECTION_HEADER_SIZE);
 
 extern PeHeaders peHeaders;
 

@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
+#include "common/Text.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
 #include "engine/VariantTable.h"
@@ -21,10 +22,6 @@ constexpr char INSIDE_PROGRAM_FILES[] = "\\Program Files\\";
 constexpr std::size_t DRIVE_ROOT_SPEC_LENGTH = 6;  // "C:\*.*"
 constexpr int FIRST_DRIVE = 2;                     // C:; A: and B: are never scanned
 constexpr int LAST_DRIVE = 25;                     // Z:
-
-constexpr char STOP_QUESTION[] = "Terminate the Scan now?";
-constexpr char RESTART_QUESTION[] =
-    "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?";
 
 bool IsDirectory(const WIN32_FIND_DATAA& entry) {
   return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -149,7 +146,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
 
 void WriteStatistics() {
   if (scanState.filesInfected > 0) SendReportLine(" ");
-  SendReportLine("Scanning statistics");
+  SendReportLine("%s", STATISTICS_HEADING);
   SendReportLine("------------------------------");
   SendReportLine("Total files scanned\t\t:  %d", scanState.filesScanned);
   SendReportLine("Total files infected\t\t:  %d", scanState.filesInfected);

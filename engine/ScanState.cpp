@@ -2,7 +2,8 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
+
+#include "common/Text.h"
 
 ScanState scanState;
 char removedValueName[REMOVED_VALUE_NAME_SIZE];
@@ -26,20 +27,4 @@ void SendReportLine(const char* format, ...) {
 void SetStatusText(const char* text) {
   CopyText(scanState.currentFile, sizeof scanState.currentFile, text);
   NotifyStatus();
-}
-
-bool CopyText(char* destination, std::size_t size, const char* source) {
-  if (size == 0) return false;
-  std::size_t length = std::strlen(source);
-  bool fits = length < size;
-  if (!fits) length = size - 1;
-  std::memmove(destination, source, length);
-  destination[length] = '\0';
-  return fits;
-}
-
-bool AppendText(char* destination, std::size_t size, const char* source) {
-  std::size_t used = strnlen(destination, size);
-  if (used >= size) return false;
-  return CopyText(destination + used, size - used, source);
 }

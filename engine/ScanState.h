@@ -37,9 +37,24 @@ struct ScanState {
   int32_t filesRenamed = 0;
   int32_t filesRemoved = 0;
   int32_t restartNeeded = 0;               // result of the latest delete-at-restart
+  // The memory sweep, the walk and the detection step hand a find on through
+  // these four, in this order:
+  //  1. SweepMemory sets sweepMode and walks each process image: the walk
+  //     takes its spec as that one file, counts nothing and clears
+  //     foundInSweep first. The detection step puts the path in
+  //     infectedPath; on a match it repairs the startup entries, sets
+  //     foundInSweep, keeps infectedPath and disposes of nothing.
+  //  2. When foundInSweep is set and the choice disposes, the sweep
+  //     terminates the process and walks the image once more with
+  //     pendingChoice set to the disposal choice: the detection step then
+  //     skips the test, reports the memory find, disposes of the file and
+  //     empties infectedPath. The sweep clears pendingChoice again.
+  //  3. After the sweep sweepMode is 0: the walk's detection step tests and
+  //     disposes at once; infectedPath holds the file only while it is
+  //     examined and its startup entries are repaired.
   uint8_t sweepMode = 1;                   // memory sweep running: check only, count nothing
-  uint8_t foundInSweep = 0;
-  int32_t pendingChoice = 0;               // non-zero: dispose of a memory find
+  uint8_t foundInSweep = 0;                // the sweep's latest walk matched its image
+  int32_t pendingChoice = 0;               // non-zero: dispose of a memory find without testing
   char infectedPath[MAX_PATH + 1] = {};    // file under examination
   char programFilesSpec[MAX_PATH] = {};    // "<drive>:\Program Files\*.*" of the current drive
   int32_t programFilesPending = 0;         // that folder exists and may need an extra walk
@@ -59,8 +74,3 @@ void NotifyReportLine();
 void NotifyStatus();
 // Sets currentFile (cut to fit) and sends WM_SCAN_STATUS.
 void SetStatusText(const char* text);
-
-// Bounded text helpers for the engine's fixed buffers. Each returns false, and
-// leaves a valid (possibly shortened) text, when the result would not fit.
-bool CopyText(char* destination, std::size_t size, const char* source);
-bool AppendText(char* destination, std::size_t size, const char* source);

@@ -1,13 +1,11 @@
 #include "engine/VariantTable.h"
 
-#include <io.h>
-#include <stdio.h>
-
 #include <cstring>
 
+#include "common/FileRead.h"
+#include "common/ProgramTexts.h"
 #include "engine/Detection.h"
 #include "engine/PeLocator.h"
-#include "engine/ProgramTitle.h"
 
 // Detection data. Rows with the same name are separate variants of one family
 // member; the first matching row decides the reported name.
@@ -339,10 +337,8 @@ namespace {
 // The offset is seeked as a signed 32-bit value, so offsets of 2^31 and above fail.
 bool WindowMatches(int fd, uint32_t rva, const unsigned char* signature) {
   const int32_t offset = static_cast<int32_t>(RvaToFileOffset(rva, fd));
-  if (_lseek(fd, offset, SEEK_SET) == -1L) return false;
   unsigned char window[SIGNATURE_LENGTH];
-  if (_read(fd, window, sizeof window) != static_cast<int>(sizeof window)) return false;
-  return std::memcmp(window, signature, SIGNATURE_LENGTH) == 0;
+  return ReadExactAt(fd, offset, window, sizeof window) && std::memcmp(window, signature, SIGNATURE_LENGTH) == 0;
 }
 
 }  // namespace

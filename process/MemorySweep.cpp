@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
+#include "common/Text.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
@@ -21,9 +22,6 @@ int sweepRestartFlag = 0;
 
 namespace {
 
-constexpr char FOUND_IN_MEMORY_NOTICE[] =
-    "W32/Veltrix.Trojan found in memory! registry entries created by the worm are removed. You must restart "
-    "the computer and run this program to continue scanning.\n\nRestart the computer now?";
 // Shown when the program's own token cannot be opened to gain the debug privilege.
 constexpr char TOKEN_FAILURE_TEXT[] = "false";
 constexpr char TOKEN_FAILURE_TITLE[] = "TEMP";

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/ScanState.h"
+#include "common/Text.h"
 
 namespace {
 

@@ -19,21 +19,6 @@ Function Resolve(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// A library loaded by name for the length of one operation.
-class LoadedLibrary {
- public:
-  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {}
-  ~LoadedLibrary() {
-    if (module_) FreeLibrary(module_);
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-  HMODULE module() const { return module_; }
-
- private:
-  HMODULE module_;
-};
-
 // The file name of the process's main module, empty when it cannot be read.
 void ReadImageName(ModuleFileNameFunction moduleFileName, HANDLE process, char (&name)[MAX_PATH]) {
   std::memset(name, 0, sizeof name);
@@ -121,29 +106,25 @@ bool TerminateById(DWORD processId, DWORD access) {
   return terminated;
 }
 
-ToolhelpLibrary::ToolhelpLibrary() : module_(LoadLibraryA(KERNEL_LIBRARY)) {}
-
-ToolhelpLibrary::~ToolhelpLibrary() {
-  if (module_) FreeLibrary(module_);
-}
+ToolhelpLibrary::ToolhelpLibrary() : kernel_(KERNEL_LIBRARY) {}
 
 HANDLE ToolhelpLibrary::Snapshot() const {
-  if (!module_) return INVALID_HANDLE_VALUE;
-  auto snapshot = Resolve<SnapshotFunction>(module_, "CreateToolhelp32Snapshot");
+  if (!loaded()) return INVALID_HANDLE_VALUE;
+  auto snapshot = Resolve<SnapshotFunction>(kernel_.module(), "CreateToolhelp32Snapshot");
   return snapshot ? snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
 }
 
 // The entry's size field is set before every read: the platform checks it.
 bool ToolhelpLibrary::First(HANDLE snapshot, PROCESSENTRY32* entry) const {
-  if (!module_) return false;
-  auto first = Resolve<EntryFunction>(module_, "Process32First");
+  if (!loaded()) return false;
+  auto first = Resolve<EntryFunction>(kernel_.module(), "Process32First");
   entry->dwSize = sizeof *entry;
   return first && first(snapshot, entry);
 }
 
 bool ToolhelpLibrary::Next(HANDLE snapshot, PROCESSENTRY32* entry) const {
-  if (!module_) return false;
-  auto next = Resolve<EntryFunction>(module_, "Process32Next");
+  if (!loaded()) return false;
+  auto next = Resolve<EntryFunction>(kernel_.module(), "Process32Next");
   entry->dwSize = sizeof *entry;
   return next && next(snapshot, entry);
 }

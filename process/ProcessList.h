@@ -59,15 +59,27 @@ inline constexpr DWORD LIST_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ
 // is closed again. True when the termination succeeded.
 bool TerminateById(DWORD processId, DWORD access);
 
+// A library loaded by name, released with the object.
+class LoadedLibrary {
+ public:
+  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {}
+  ~LoadedLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+  HMODULE module() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
+
 // Tool-help functions of Kernel32.dll, loaded by name and released with the object.
 class ToolhelpLibrary {
  public:
   ToolhelpLibrary();
-  ~ToolhelpLibrary();
-  ToolhelpLibrary(const ToolhelpLibrary&) = delete;
-  ToolhelpLibrary& operator=(const ToolhelpLibrary&) = delete;
 
-  bool loaded() const { return module_ != nullptr; }
+  bool loaded() const { return kernel_.module() != nullptr; }
   // A process snapshot, or INVALID_HANDLE_VALUE.
   HANDLE Snapshot() const;
   // Process32First / Process32Next, each resolved by name at the call; false
@@ -76,5 +88,5 @@ class ToolhelpLibrary {
   bool Next(HANDLE snapshot, PROCESSENTRY32* entry) const;
 
  private:
-  HMODULE module_ = nullptr;
+  LoadedLibrary kernel_;
 };

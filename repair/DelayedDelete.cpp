@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/ScanState.h"
+#include "common/Text.h"
 #include "process/OsProbe.h"
 
 namespace {

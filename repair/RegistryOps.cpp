@@ -1,12 +1,13 @@
 #include "repair/RegistryOps.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
+#include "common/RegistryRead.h"
+#include "common/Text.h"
 #include "engine/ScanState.h"
 
 namespace {
@@ -15,9 +16,6 @@ namespace {
 constexpr REGSAM DELETE_VALUE_ACCESS = KEY_ALL_ACCESS;
 // Service key paths are built in a buffer of this size.
 constexpr std::size_t SERVICE_KEY_PATH_SIZE = 512;
-// A value larger than this is not read at all.
-constexpr DWORD LARGEST_VALUE_READ = 64 * 1024;
-
 const char* const CONTROL_SETS[] = {"SYSTEM\\ControlSet001\\Services\\", "SYSTEM\\ControlSet002\\Services\\"};
 // Subkeys of a service key deleted before the key itself.
 const char* const SERVICE_SUBKEYS[] = {"\\Enum", "\\Security", ""};
@@ -29,39 +27,10 @@ constexpr DWORD EXPANDED_SIZE = 261;
 // Folders from which a value naming the bare file name starts the file.
 const char* const SYSTEM_FOLDERS[] = {"\\system\\", "\\system32\\"};
 
-// Reads a value whose data is larger than the caller's buffer: the first
-// dataSize - 1 bytes are kept.
-bool ReadValueInPart(HKEY key, const char* valueName, DWORD size, char* data, DWORD dataSize) {
-  if (size > LARGEST_VALUE_READ) return false;
-  std::vector<char> whole(size);
-  DWORD got = size;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(whole.data()), &got) !=
-      ERROR_SUCCESS)
-    return false;
-  const DWORD kept = got < dataSize - 1 ? got : dataSize - 1;
-  std::copy(whole.begin(), whole.begin() + kept, data);
-  return true;
-}
-
 }  // namespace
 
-// The data is always terminated, whatever its type; a value longer than the
-// buffer is read in part.
 int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize) {
-  if (dataSize == 0) return 0;
-  HKEY key;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-  DWORD size = 0;
-  bool read = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
-  if (read) {
-    std::fill(data, data + dataSize, '\0');
-    DWORD got = dataSize - 1;
-    read = size <= got ? RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                                          &got) == ERROR_SUCCESS
-                       : ReadValueInPart(key, valueName, size, data, dataSize);
-  }
-  const bool closed = RegCloseKey(key) == ERROR_SUCCESS;
-  return read && closed ? 1 : 0;
+  return ReadRegistryText(root, keyPath, valueName, data, dataSize) == RegistryRead::Read ? 1 : 0;
 }
 
 int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {

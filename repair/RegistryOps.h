@@ -4,7 +4,8 @@
 // Size of the value data buffers of the autorun scan.
 inline constexpr DWORD REGISTRY_DATA_SIZE = 261;
 
-// Reads a value's data into data (dataSize bytes, never more). 1 when read.
+// Reads a value's data into data (dataSize bytes, never more), always
+// terminated; a longer value is read in part. 1 when read.
 int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize);
 // Deletes one value. 1 when deleted and the key closed without error.
 int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName);

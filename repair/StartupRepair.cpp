@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
+#include "common/ProgramTexts.h"
+#include "common/Text.h"
 #include "engine/MarkerScanner.h"
-#include "engine/ProgramTitle.h"
 #include "engine/ScanState.h"
 #include "process/OsProbe.h"
 #include "repair/RegistryOps.h"

@@ -15,7 +15,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 demo=$root/build/demo
 shot=$demo/quellor-demo.png
-title="Quellor Ver 1.0"
+# The program's window title, as the program itself defines it.
+title=$(sed -n 's/^inline constexpr char PROGRAM_TITLE\[\] = "\(.*\)";$/\1/p' common/ProgramTexts.h)
+[ -n "$title" ] || { echo "demo: no program title in common/ProgramTexts.h" >&2; exit 1; }
 gui_limit=300  # seconds for starting, scanning and closing
 
 say() { printf '\n== %s\n' "$*"; }

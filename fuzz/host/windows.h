@@ -62,6 +62,6 @@ BOOL SetFileAttributesA(const char* path, DWORD attributes);
 void Sleep(DWORD milliseconds);
 
 // A file's length from its handle, which on the host is the descriptor (see
-// _get_osfhandle in io.h); defined in HostFileSize.cpp.
+// _get_osfhandle in io.h); defined in standins/HostFileSize.cpp.
 DWORD GetFileSize(HANDLE file, DWORD* high);
 DWORD GetLastError();

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramTexts.h"
+#include "common/ResourceIds.h"
 #include "tests/support/TestFiles.h"
 #include "tools/uidriver/UiDriver.h"
 
-inline constexpr char PROGRAM_TITLE[] = "Quellor Ver 1.0";
-inline constexpr char STOP_QUESTION[] = "Terminate the Scan now?";
-inline constexpr char CLOSE_BOX_TITLE[] = "DialogBoxTitle";
 inline constexpr DWORD START_MS = 30 * 1000;
 inline constexpr DWORD STEP_MS = 10 * 1000;
 inline constexpr DWORD SCAN_MS = 5 * 60 * 1000;
@@ -20,11 +19,13 @@ inline constexpr DWORD SCAN_MS = 5 * 60 * 1000;
 // the walk busy for a while.
 inline constexpr int BULK_FILES = 1500;
 
-// Control ids of the main dialog.
-inline constexpr int DONE = 1070, CANCEL = 2, SCAN = 1052, DOWNLOAD = 1053, CLOSE_BOX = 1054;
-inline constexpr int STATUS_FRAME = 1064, STATUS_LINE = 1065, SEARCHING = 1076, SUB_TITLE = 1068;
-inline constexpr int SUITE_LINE = 1075, NOTICE = 1072, HEADLINE = 1074, SUITE_LINK = 1077;
-inline constexpr int UTILITY_LINK = 1080, LOGO = 1085, REPORT_FRAME = 1034, REPORT_LIST = 1055;
+// Short names of the main dialog's controls, for the tests' state tables.
+inline constexpr int DONE = IDC_DONE, CANCEL = IDCANCEL, SCAN = IDC_SCAN, DOWNLOAD = IDC_DOWNLOAD;
+inline constexpr int CLOSE_BOX = IDC_CLOSE_BOX, STATUS_FRAME = IDC_STATUS_FRAME, STATUS_LINE = IDC_STATUS_LINE;
+inline constexpr int SEARCHING = IDC_SEARCHING_LINE, SUB_TITLE = IDC_SUB_TITLE, SUITE_LINE = IDC_SUITE_LINE;
+inline constexpr int NOTICE = IDC_NOTICE_LINE, HEADLINE = IDC_HEADLINE, SUITE_LINK = IDC_SUITE_LINK;
+inline constexpr int UTILITY_LINK = IDC_UTILITY_LINK, LOGO = IDC_LOGO, REPORT_FRAME = IDC_REPORT_FRAME;
+inline constexpr int REPORT_LIST = IDC_REPORT_LIST;
 
 // Where the mouse pointer waits: the screen's top-left corner, away from the
 // program's windows, which are centred on the screen.

@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "app/MsgDlg.h"
+#include "common/ProgramTexts.h"
+#include "common/ResourceIds.h"
 #include "engine/SkinMessageBox.h"
-#include "res/resource.h"
 #include "tests/support/ModalProbe.h"
 #include "tests/support/ScreenPixels.h"
 #include "tools/uidriver/UiDriver.h"
 
 namespace {
 
-constexpr char TITLE[] = "Quellor Ver 1.0";
 // Where the pointer waits, away from the centred dialog, so that no button is
 // lit by the mouse.
 constexpr POINT MOUSE_PARKING = {0, 0};
@@ -40,13 +40,12 @@ struct ModeLook {
 const ModeLook modeLooks[] = {
     {0, "Scanning completed.", "message-ok", IDB_ICON_WARNING, {{IDC_PLAIN_OK, "OK_FOCUS"}}},
     {NOTICE_OK_CANCEL,
-     "W32/Veltrix.Trojan found in memory! registry entries created by the worm are removed. You must restart "
-     "the computer and run this program to continue scanning.\n\nRestart the computer now?",
+     FOUND_IN_MEMORY_NOTICE,
      "message-ok-cancel",
      IDB_ICON_INFORMATION,
      {{IDOK, "OK_FOCUS"}, {IDCANCEL, "CANCEL_NOTFOCUS"}}},
     {QUESTION_YES_NO,
-     "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?",
+     RESTART_QUESTION,
      "message-yes-no",
      IDB_ICON_QUESTION,
      {{IDYES, "YES_FOCUS"}, {IDNO, "NO_NOTFOCUS"}}},
@@ -129,7 +128,7 @@ TEST(MessageDialogLook, EachModeShowsItsIconAndButtonPicturesOnTheFace) {
       EXPECT_TRUE(SaveScreenshot(shot, look.screenshot)) << look.screenshot;
       SendMessageA(GetDlgItem(d, look.buttons.front().id), BM_CLICK, 0, 0);
     });
-    const int result = SkinMessageBox(look.text, TITLE, look.flags);
+    const int result = SkinMessageBox(look.text, PROGRAM_TITLE, look.flags);
     EXPECT_EQ(0u, probes.Waiting());
     EXPECT_EQ(look.buttons.front().id == IDYES ? IDYES : IDOK, result) << look.screenshot;
   }

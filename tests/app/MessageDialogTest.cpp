@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/AppShared.h"
 #include "app/MsgDlg.h"
-#include "app/ScanDlg.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
+#include "common/ResourceIds.h"
 #include "engine/SkinMessageBox.h"
-#include "res/resource.h"
 #include "tests/support/ModalProbe.h"
 
 namespace {

@@ -7,10 +7,11 @@
 #include "app/ScanApp.h"
 #include "app/ScanDlg.h"
 #include "app/TitleStatic.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
+#include "common/ResourceIds.h"
+#include "common/Text.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
-#include "res/resource.h"
 #include "tests/support/ModalProbe.h"
 #include "tests/support/TestFiles.h"
 

@@ -9,8 +9,8 @@
 
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/support/ReportCollector.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TestFiles.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PeFormat.h"
 #include "engine/PeLocator.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
@@ -21,28 +22,30 @@ struct SectionSpec {
 class HandMadePe {
  public:
   explicit HandMadePe(uint32_t size, uint32_t peOffset = 0x80) : bytes(size, 0), pe(peOffset) {
-    Put16(0, 0x5A4D);
-    Put32(0x3C, pe);
-    std::memcpy(&bytes[pe], "PE\0\0", 4);
-    Put16(pe + 4, 0x14C);
-    Put16(pe + 20, 224);
-    Put16(pe + 24, 0x10B);
-    Put32(pe + 24 + 16, 0x1010);
-    Put32(pe + 24 + 60, 0x400);
+    Put16(0, DOS_SIGNATURE);
+    Put32(DOS_LFANEW_FIELD, pe);
+    Put32(pe, PE_SIGNATURE);
+    Put16(FileHeader() + FILE_HEADER_MACHINE, MACHINE_I386);
+    Put16(FileHeader() + FILE_HEADER_OPTIONAL_SIZE, PE32_OPTIONAL_HEADER_SIZE);
+    Put16(OptionalHeader() + OPTIONAL_MAGIC, PE32_MAGIC);
+    Put32(OptionalHeader() + OPTIONAL_ENTRY_POINT, 0x1010);
+    Put32(OptionalHeader() + OPTIONAL_SIZE_OF_HEADERS, 0x400);
   }
+  uint32_t FileHeader() const { return pe + PE_SIGNATURE_SIZE; }
+  uint32_t OptionalHeader() const { return pe + OPTIONAL_HEADER_OFFSET; }
   void Sections(const std::vector<SectionSpec>& sections) {
-    Put16(pe + 6, static_cast<uint16_t>(sections.size()));
-    uint32_t at = pe + 248;
+    SectionCount(static_cast<uint16_t>(sections.size()));
+    uint32_t at = pe + SECTION_TABLE_OFFSET;
     for (const SectionSpec& s : sections) {
-      if (at + 40 <= bytes.size()) {
-        Put32(at + 8, s.virtualSize);
-        Put32(at + 12, s.virtualAddress);
-        Put32(at + 20, s.rawPointer);
+      if (at + SECTION_HEADER_SIZE <= bytes.size()) {
+        Put32(at + SECTION_VIRTUAL_SIZE, s.virtualSize);
+        Put32(at + SECTION_VIRTUAL_ADDRESS, s.virtualAddress);
+        Put32(at + SECTION_RAW_POINTER, s.rawPointer);
       }
-      at += 40;
+      at += SECTION_HEADER_SIZE;
     }
   }
-  void SectionCount(uint16_t count) { Put16(pe + 6, count); }
+  void SectionCount(uint16_t count) { Put16(FileHeader() + FILE_HEADER_SECTION_COUNT, count); }
   void Put16(uint32_t at, uint16_t v) { std::memcpy(&bytes[at], &v, 2); }
   void Put32(uint32_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); }
 
@@ -99,7 +102,7 @@ TEST_F(PeLocatorTest, ShortOrMisplacedHeadersFail) {
   EXPECT_EQ(0, ReadFileHeader(Open(tiny.bytes)));
   // e_lfanew points past the end of the file.
   HandMadePe past(0x200);
-  past.Put32(0x3C, 0x1F0);
+  past.Put32(DOS_LFANEW_FIELD, 0x1F0);
   past.bytes.resize(0x1F2);
   EXPECT_EQ(0, ReadFileHeader(Open(past.bytes)));
   // No "PE\0\0" at e_lfanew.
@@ -108,11 +111,11 @@ TEST_F(PeLocatorTest, ShortOrMisplacedHeadersFail) {
   EXPECT_EQ(0, ReadFileHeader(Open(unsigned_.bytes)));
   // The file header is cut short.
   HandMadePe cut(0x400);
-  cut.bytes.resize(0x80 + 4 + 19);
+  cut.bytes.resize(0x80 + PE_SIGNATURE_SIZE + FILE_HEADER_SIZE - 1);
   EXPECT_EQ(0, ReadFileHeader(Open(cut.bytes)));
   // The optional header is cut short.
   HandMadePe cutOptional(0x400);
-  cutOptional.bytes.resize(0x80 + 24 + 95);
+  cutOptional.bytes.resize(0x80 + OPTIONAL_HEADER_OFFSET + OPTIONAL_HEADER_FIXED_SIZE - 1);
   ASSERT_EQ(1, ReadFileHeader(Open(cutOptional.bytes)));
   EXPECT_EQ(0, ReadOptionalHeaderAndSections(fd_));
 }
@@ -120,11 +123,11 @@ TEST_F(PeLocatorTest, ShortOrMisplacedHeadersFail) {
 TEST_F(PeLocatorTest, OnlyTheLowHalfOfLfanewIsRead) {
   // e_lfanew 0x10080 is looked for at 0x80: a real header at 0x10080 is missed...
   HandMadePe distant(0x10400, 0x10080);
-  distant.Put32(0x3C, 0x10080);
+  distant.Put32(DOS_LFANEW_FIELD, 0x10080);
   EXPECT_EQ(0, ReadFileHeader(Open(distant.bytes)));
   // ...and one at 0x80 is found.
   HandMadePe close(0x10400);
-  close.Put32(0x3C, 0x10080);
+  close.Put32(DOS_LFANEW_FIELD, 0x10080);
   ASSERT_EQ(1, ReadFileHeader(Open(close.bytes)));
   EXPECT_EQ(0x80, peHeaders.peHeaderOffset);
 }
@@ -138,7 +141,7 @@ TEST_F(PeLocatorTest, SectionCountUpToTwentyIsAccepted) {
   pe.SectionCount(0xFFFF);
   EXPECT_FALSE(ReadBoth(pe.bytes));
   // A section table cut short by the end of the file.
-  HandMadePe cut(0x80 + 248 + 2 * 40 + 39);
+  HandMadePe cut(0x80 + SECTION_TABLE_OFFSET + 3 * SECTION_HEADER_SIZE - 1);
   cut.Sections({{0x1000, 0x100, 0x200}, {0x2000, 0x100, 0x300}, {0x3000, 0x100, 0x400}});
   EXPECT_FALSE(ReadBoth(cut.bytes));
 }
@@ -183,8 +186,8 @@ TEST_F(PeLocatorTest, SectionTableIsReadAfterA224ByteOptionalHeaderWhateverItsSi
   // A PE32+ image declares a 240-byte optional header; the table is still read
   // at e_lfanew + 248, so the bytes there decide the conversion.
   HandMadePe pe(0x3000);
-  pe.Put16(pe.pe + 20, 240);
-  pe.Put16(pe.pe + 24, 0x20B);
+  pe.Put16(pe.FileHeader() + FILE_HEADER_OPTIONAL_SIZE, 240);
+  pe.Put16(pe.OptionalHeader() + OPTIONAL_MAGIC, 0x20B);  // PE32+
   pe.Sections({{0x1000, 0x1000, 0x600}});
   pe.SectionCount(1);
   ASSERT_TRUE(ReadBoth(pe.bytes));

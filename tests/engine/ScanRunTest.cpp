@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
-#include "tests/support/RecordingRestart.h"
+#include "standins/RecordingRestart.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/support/ReportCollector.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TestFiles.h"
 
 namespace {

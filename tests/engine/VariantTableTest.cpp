@@ -103,6 +103,18 @@ TEST(VariantTable, TellingRowsAndReferenceSignaturesAreExact) {
   }
 }
 
+// FNV-1a over every byte of the 60 records: names with their zero padding,
+// both offsets, both signatures with their terminators, sizes and size modes.
+// Any changed byte of any row changes it.
+TEST(VariantTable, DigestOfAllSixtyRowsIsPinned) {
+  constexpr uint64_t FNV_OFFSET_BASIS = 0xCBF29CE484222325ull;
+  constexpr uint64_t FNV_PRIME = 0x100000001B3ull;
+  uint64_t digest = FNV_OFFSET_BASIS;
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(variantTable);
+  for (std::size_t i = 0; i < VARIANT_COUNT * sizeof(VariantRecord); ++i) digest = (digest ^ bytes[i]) * FNV_PRIME;
+  EXPECT_EQ(0xB40F56C9EB7DDE44ull, digest);
+}
+
 TEST(VariantTable, SizesOffsetsAndSignsSpanTheirRanges) {
   uint32_t smallest = UINT32_MAX, largest = 0;
   int32_t lowest = INT32_MAX, highest = INT32_MIN;

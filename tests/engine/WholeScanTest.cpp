@@ -4,16 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
+#include "standins/RecordingRestart.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/MessageBoxWatcher.h"
-#include "tests/support/RecordingRestart.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/Samples.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/SystemGuards.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "engine/ScanState.h"
 #include "process/MemorySweep.h"
+#include "standins/RecordingRestart.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/process/ProcessTestSupport.h"
 #include "tests/support/ChildJournal.h"
 #include "tests/support/MessageBoxWatcher.h"
-#include "tests/support/RecordingRestart.h"
 #include "tests/support/ReportCollector.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TestFiles.h"
 
 namespace {

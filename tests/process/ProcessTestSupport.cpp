@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/FileRead.h"
 #include "engine/PeLocator.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
@@ -26,8 +27,7 @@ std::string FolderOf(const std::string& path) { return path.substr(0, path.find_
 
 bool ReadWindow(int fd, uint32_t entryPoint, int32_t distance, unsigned char* window) {
   const uint32_t offset = RvaToFileOffset(entryPoint + static_cast<uint32_t>(distance), fd);
-  return _lseek(fd, static_cast<long>(offset), SEEK_SET) != -1L &&
-         _read(fd, window, SIGNATURE_LENGTH) == static_cast<int>(SIGNATURE_LENGTH);
+  return ReadExactAt(fd, static_cast<long>(offset), window, SIGNATURE_LENGTH);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "engine/ScanState.h"
 #include "process/OsProbe.h"
 #include "repair/RegistryOps.h"

@@ -6,8 +6,8 @@
 
 #include "process/OsProbe.h"
 #include "repair/ServiceControl.h"
+#include "standins/RecordingRestart.h"
 #include "tests/process/ProcessTestSupport.h"
-#include "tests/support/RecordingRestart.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "engine/ScanState.h"
 #include "process/OsProbe.h"
 #include "repair/StartupRepair.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ResourceIds.h"
 #include "controls/WindowShape.h"
-#include "res/ArtworkIds.h"
 #include "tests/support/ScreenPixels.h"
 
 namespace {

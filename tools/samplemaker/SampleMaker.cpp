@@ -9,11 +9,18 @@ namespace {
 constexpr uint32_t FILE_ALIGNMENT = 0x200;
 constexpr uint32_t SECTION_ALIGNMENT = 0x1000;
 constexpr uint32_t IMAGE_BASE = 0x400000;
+constexpr uint16_t SYSTEM_VERSION = 4;  // OS and subsystem version 4.0
+constexpr uint32_t RESERVE_SIZE = 0x100000;  // stack and heap
+constexpr uint32_t COMMIT_SIZE = 0x1000;
+constexpr uint32_t DIRECTORY_COUNT = 16;
+constexpr uint32_t CODE_SECTION = 0x60000020u;  // code, executable, readable
+constexpr uint32_t DATA_SECTION = 0xC0000040u;  // initialised data, readable, writable
 // Lowest RVA a window may have: above the headers' page and the first section page.
 constexpr uint32_t LOWEST_WINDOW_RVA = 0x2000;
 // Sub-page part of the entry point, so windows do not all sit on page starts.
 constexpr uint32_t ENTRY_POINT_PAGE_OFFSET = 0x234;
-constexpr uint32_t TRUNCATED_SIZE = SAMPLE_PE_OFFSET + 4 + 20 + 40;
+// Cut inside the optional header, 40 bytes after its start.
+constexpr uint32_t TRUNCATED_SIZE = SAMPLE_PE_OFFSET + OPTIONAL_HEADER_OFFSET + 40;
 
 uint32_t AlignUp(uint32_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 uint32_t AlignDown(uint32_t value, uint32_t alignment) { return value / alignment * alignment; }
@@ -80,47 +87,46 @@ uint32_t FileOffsetOf(uint32_t rva, const std::vector<Section>& sections) {
 }
 
 void WriteHeaders(std::vector<unsigned char>& b, uint32_t entryPoint, const std::vector<Section>& sections) {
-  b[0] = 'M';
-  b[1] = 'Z';
-  Put32(b, 0x3C, SAMPLE_PE_OFFSET);
+  Put16(b, 0, DOS_SIGNATURE);
+  Put32(b, DOS_LFANEW_FIELD, SAMPLE_PE_OFFSET);
   const char* stub = "Test sample: data only.";
   std::memcpy(&b[0x40], stub, std::strlen(stub));
   const uint32_t pe = SAMPLE_PE_OFFSET;
-  std::memcpy(&b[pe], "PE\0\0", 4);
-  const uint32_t fh = pe + 4;
-  Put16(b, fh + 0, 0x14C);                                   // Machine: i386
-  Put16(b, fh + 2, static_cast<uint16_t>(sections.size()));  // NumberOfSections
-  Put16(b, fh + 16, 224);                                    // SizeOfOptionalHeader
-  Put16(b, fh + 18, 0x0102);                                 // executable, 32-bit
-  const uint32_t oh = fh + 20;
+  Put32(b, pe, PE_SIGNATURE);
+  const uint32_t fh = pe + PE_SIGNATURE_SIZE;
+  Put16(b, fh + FILE_HEADER_MACHINE, MACHINE_I386);
+  Put16(b, fh + FILE_HEADER_SECTION_COUNT, static_cast<uint16_t>(sections.size()));
+  Put16(b, fh + FILE_HEADER_OPTIONAL_SIZE, PE32_OPTIONAL_HEADER_SIZE);
+  Put16(b, fh + FILE_HEADER_CHARACTERISTICS, CHARACTERISTICS_EXECUTABLE_32BIT);
+  const uint32_t oh = pe + OPTIONAL_HEADER_OFFSET;
   const Section& last = sections.back();
   const uint32_t imageEnd = std::max(last.virtualAddress + last.virtualSize, entryPoint + 1);
-  Put16(b, oh + 0, 0x10B);  // PE32
-  Put32(b, oh + 4, sections.front().rawSize);               // SizeOfCode
-  Put32(b, oh + 16, entryPoint);                            // AddressOfEntryPoint
-  Put32(b, oh + 20, sections.front().virtualAddress);       // BaseOfCode
-  Put32(b, oh + 28, IMAGE_BASE);
-  Put32(b, oh + 32, SECTION_ALIGNMENT);
-  Put32(b, oh + 36, FILE_ALIGNMENT);
-  Put16(b, oh + 40, 4);                                     // OS version 4.0
-  Put16(b, oh + 48, 4);                                     // subsystem version 4.0
-  Put32(b, oh + 56, AlignUp(imageEnd, SECTION_ALIGNMENT));  // SizeOfImage
-  Put32(b, oh + 60, SAMPLE_HEADERS_SIZE);                   // SizeOfHeaders
-  Put16(b, oh + 68, 2);                                     // Windows GUI
-  Put32(b, oh + 72, 0x100000);                              // stack reserve
-  Put32(b, oh + 76, 0x1000);
-  Put32(b, oh + 80, 0x100000);                              // heap reserve
-  Put32(b, oh + 84, 0x1000);
-  Put32(b, oh + 92, 16);                                    // NumberOfRvaAndSizes
+  Put16(b, oh + OPTIONAL_MAGIC, PE32_MAGIC);
+  Put32(b, oh + OPTIONAL_SIZE_OF_CODE, sections.front().rawSize);
+  Put32(b, oh + OPTIONAL_ENTRY_POINT, entryPoint);
+  Put32(b, oh + OPTIONAL_BASE_OF_CODE, sections.front().virtualAddress);
+  Put32(b, oh + OPTIONAL_IMAGE_BASE, IMAGE_BASE);
+  Put32(b, oh + OPTIONAL_SECTION_ALIGNMENT, SECTION_ALIGNMENT);
+  Put32(b, oh + OPTIONAL_FILE_ALIGNMENT, FILE_ALIGNMENT);
+  Put16(b, oh + OPTIONAL_OS_VERSION, SYSTEM_VERSION);
+  Put16(b, oh + OPTIONAL_SUBSYSTEM_VERSION, SYSTEM_VERSION);
+  Put32(b, oh + OPTIONAL_SIZE_OF_IMAGE, AlignUp(imageEnd, SECTION_ALIGNMENT));
+  Put32(b, oh + OPTIONAL_SIZE_OF_HEADERS, SAMPLE_HEADERS_SIZE);
+  Put16(b, oh + OPTIONAL_SUBSYSTEM, SUBSYSTEM_WINDOWS_GUI);
+  Put32(b, oh + OPTIONAL_STACK_RESERVE, RESERVE_SIZE);
+  Put32(b, oh + OPTIONAL_STACK_COMMIT, COMMIT_SIZE);
+  Put32(b, oh + OPTIONAL_HEAP_RESERVE, RESERVE_SIZE);
+  Put32(b, oh + OPTIONAL_HEAP_COMMIT, COMMIT_SIZE);
+  Put32(b, oh + OPTIONAL_DIRECTORY_COUNT, DIRECTORY_COUNT);
   uint32_t at = SAMPLE_SECTION_TABLE;
-  for (std::size_t i = 0; i < sections.size(); ++i, at += 40) {
+  for (std::size_t i = 0; i < sections.size(); ++i, at += SECTION_HEADER_SIZE) {
     const Section& s = sections[i];
     std::memcpy(&b[at], i == 0 ? ".text" : ".data", 5);
-    Put32(b, at + 8, s.virtualSize);
-    Put32(b, at + 12, s.virtualAddress);
-    Put32(b, at + 16, s.rawSize);
-    Put32(b, at + 20, s.rawPointer);
-    Put32(b, at + 36, i == 0 ? 0x60000020u : 0xC0000040u);
+    Put32(b, at + SECTION_VIRTUAL_SIZE, s.virtualSize);
+    Put32(b, at + SECTION_VIRTUAL_ADDRESS, s.virtualAddress);
+    Put32(b, at + SECTION_RAW_SIZE, s.rawSize);
+    Put32(b, at + SECTION_RAW_POINTER, s.rawPointer);
+    Put32(b, at + SECTION_CHARACTERISTICS, i == 0 ? CODE_SECTION : DATA_SECTION);
   }
 }
 

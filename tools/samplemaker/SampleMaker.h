@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PeFormat.h"
 #include "engine/VariantTable.h"
 
 // Harmless PE32 sample files for detection tests and the demo: data laid out so
@@ -24,7 +25,7 @@ struct SampleLayout {
 
 // File offset of the PE signature in every sample, and of its section table.
 inline constexpr uint32_t SAMPLE_PE_OFFSET = 0x80;
-inline constexpr uint32_t SAMPLE_SECTION_TABLE = SAMPLE_PE_OFFSET + 4 + 20 + 224;
+inline constexpr uint32_t SAMPLE_SECTION_TABLE = SAMPLE_PE_OFFSET + SECTION_TABLE_OFFSET;
 inline constexpr uint32_t SAMPLE_HEADERS_SIZE = 0x400;
 
 // Builds the bytes of a sample for record. Returns false (and leaves bytes

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "common/ResourceIds.h"
+
 namespace {
 
 constexpr char DIALOG_CLASS[] = "#32770";
-constexpr int SKINNED_MESSAGE_TEXT_ID = 1086;
+constexpr int SKINNED_MESSAGE_TEXT_ID = IDC_MESSAGE_TEXT;
 constexpr int PLAIN_MESSAGE_TEXT_ID = 0xFFFF;
-constexpr int ANSWER_IDS[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, 3};
+constexpr int ANSWER_IDS[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDC_PLAIN_OK};
 constexpr LPARAM KEY_DOWN_BITS = 1;
 constexpr LPARAM KEY_UP_BITS = static_cast<LPARAM>(0xC0000001u);
 // Absolute mouse positions are given in 65536ths of the screen's width and height.

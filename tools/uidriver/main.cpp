@@ -16,23 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramTexts.h"
+#include "common/ResourceIds.h"
 #include "tools/uidriver/UiDriver.h"
 
 namespace {
 
-constexpr char PROGRAM_TITLE[] = "Quellor Ver 1.0";
-constexpr char STATISTICS_HEADING[] = "Scanning statistics";
 constexpr DWORD WINDOW_WAIT_MS = 60 * 1000;
 constexpr DWORD ANSWER_WAIT_MS = 10 * 1000;
 constexpr DWORD DEFAULT_SCAN_SECONDS = 600;
 constexpr DWORD DEFAULT_HOLD_SECONDS = 600;
 constexpr DWORD MS_PER_SECOND = 1000;
-constexpr int IDC_DONE = 1070;
-constexpr int IDC_SCAN = 1052;
-constexpr int IDC_STATUS_LINE = 1065;
-constexpr int IDC_SEARCHING_LINE = 1076;
-constexpr int IDC_REPORT_LIST = 1055;
-constexpr int IDC_PLAIN_OK = 3;
 
 int Usage() {
   std::fprintf(stderr,

@@ -21,7 +21,7 @@
 #include "engine/Detection.h"
 #include "engine/MarkerScanner.h"
 #include "engine/PeLocator.h"
-#include "engine/ProgramTitle.h"
+#include "common/ProgramTexts.h"
 #include "engine/ScanState.h"
 #include "tools/samplemaker/SampleMaker.h"
 #include "tools/sigs/SigExport.h"

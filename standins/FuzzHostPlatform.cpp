@@ -1,5 +1,6 @@
-// No-op stand-ins for what the fuzzed readers' neighbours call: the fuzz
-// programs examine files, they never change anything.
+// Linked into the host (Linux) fuzz programs, which build the engine's file
+// readers without Windows: no-op stand-ins for what the readers' neighbours
+// call. The fuzz programs examine files, they never change anything.
 #include <windows.h>
 
 #include "engine/Detection.h"

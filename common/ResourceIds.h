@@ -1,10 +1,13 @@
-// Resource ids of the program, shared by the resource script and the code.
-#pragma once
+/* Resource and control ids of the program, shared by its resource scripts, its
+   code, its tests and the UI driver. Plain defines: the resource compiler
+   includes this file too. */
+#ifndef QUELLOR_COMMON_RESOURCEIDS_H
+#define QUELLOR_COMMON_RESOURCEIDS_H
 
-// Icon of the main window.
-#define IDI_MAIN_ICON 128
+/* The window and file icon: 16, 32 and 48 pixels. */
+#define IDI_PROGRAM 128
 
-// Main dialog.
+/* Main dialog. */
 #define IDD_SCAN_DIALOG 141
 #define IDC_DONE 1070
 #define IDC_SCAN 1052
@@ -23,16 +26,20 @@
 #define IDC_REPORT_FRAME 1034
 #define IDC_REPORT_LIST 1055
 
-// Message dialog. Its OK (1) and Cancel (2) buttons use IDOK and IDCANCEL,
-// its YES and NO buttons IDYES (6) and IDNO (7).
+/* Message dialog. Its OK (1) and Cancel (2) buttons use IDOK and IDCANCEL,
+   its YES and NO buttons IDYES (6) and IDNO (7). */
 #define IDD_MESSAGE_DIALOG 142
 #define IDC_ICON_AREA 1085
 #define IDC_MESSAGE_TEXT 1086
 #define IDC_PLAIN_OK 3
 
-// Icon pictures of the message dialog, and the skin of the main dialog.
+/* Numbered pictures: the message dialog's icons (42 x 40, 24 bits) and the
+   main window's skin (527 x 338, 8 bits). The button bitmaps are named after
+   the button captions instead ("SCAN_FOCUS", "SCAN_NOTFOCUS", ...). */
 #define IDB_ICON_INFORMATION 152
 #define IDB_ICON_QUESTION 153
 #define IDB_ICON_WARNING 154
 #define IDB_ICON_ERROR 155
 #define IDB_SKIN 156
+
+#endif

@@ -1,6 +1,7 @@
-// Host stand-in for the one query of a file's length the engine makes: on the
-// host a descriptor stands for its handle (see _get_osfhandle in host/io.h).
-// Every host program that links the engine's readers links this file.
+// Linked by every host (Linux) program that links the engine's readers: the
+// fuzz targets, the seed writer and the signature tool. It answers the one
+// query of a file's length the engine makes; on the host a descriptor stands
+// for its handle (see _get_osfhandle in fuzz/host/io.h).
 #include <windows.h>
 
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-// Link-time stand-ins for the host cross-check, which links the real detection
-// step and uses it only to ask whether a file is infected (the memory sweep's
+// Linked into the host cross-check of the exported signatures (tools/sigs/
+// tests), which links the real detection step and uses it only to ask whether a file is infected (the memory sweep's
 // check): every call that would change a file, a process or the system refuses
 // or does nothing, and nothing reports to a window.
 #include <windows.h>

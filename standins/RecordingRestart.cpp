@@ -1,5 +1,5 @@
 // Linked into the test programs instead of repair/RestartRequest.cpp.
-#include "tests/support/RecordingRestart.h"
+#include "standins/RecordingRestart.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // Linked into the engine test programs instead of the skinned message dialog.
-#include "tests/support/ScriptedMessageBox.h"
+#include "standins/ScriptedMessageBox.h"
 
 #include <windows.h>
 

@@ -1,0 +1,43 @@
+#include "common/RegistryRead.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Reads a value whose data is larger than the caller's buffer: the first
+// dataSize - 1 bytes are kept.
+RegistryRead ReadInPart(HKEY key, const char* valueName, DWORD size, char* data, DWORD dataSize) {
+  if (size > REGISTRY_LARGEST_READ) return RegistryRead::TooLarge;
+  std::vector<char> whole(size);
+  DWORD got = size;
+  if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(whole.data()), &got) !=
+      ERROR_SUCCESS)
+    return RegistryRead::Absent;
+  const DWORD kept = std::min(std::min(got, size), dataSize - 1);
+  std::copy(whole.begin(), whole.begin() + kept, data);
+  return RegistryRead::Read;
+}
+
+RegistryRead ReadOpenKey(HKEY key, const char* valueName, char* data, DWORD dataSize) {
+  DWORD size = 0;
+  if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    return RegistryRead::Absent;
+  std::fill(data, data + dataSize, '\0');
+  DWORD got = dataSize - 1;
+  if (size > got) return ReadInPart(key, valueName, size, data, dataSize);
+  return RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &got) == ERROR_SUCCESS
+             ? RegistryRead::Read
+             : RegistryRead::Absent;
+}
+
+}  // namespace
+
+RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data,
+                              DWORD dataSize) {
+  if (dataSize == 0) return RegistryRead::Absent;
+  HKEY key;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return RegistryRead::Absent;
+  const RegistryRead result = ReadOpenKey(key, valueName, data, dataSize);
+  return RegCloseKey(key) == ERROR_SUCCESS ? result : RegistryRead::Absent;
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include <windows.h>
+
+// How reading a registry value as text ended.
+enum class RegistryRead {
+  Absent,    // no such key or value, nothing to read into, or the key did not close
+  Read,      // data holds the value, cut to fit when longer
+  TooLarge,  // the value exists but is larger than REGISTRY_LARGEST_READ: data is empty
+};
+
+// A value larger than this is never read.
+inline constexpr DWORD REGISTRY_LARGEST_READ = 64 * 1024;
+
+// Reads the data of valueName under root\keyPath into data (dataSize bytes,
+// never more), zero-filled and always terminated whatever the value's type: a
+// value of more than dataSize - 1 bytes keeps its first dataSize - 1 bytes.
+RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data,
+                              DWORD dataSize);
