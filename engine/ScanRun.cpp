@@ -226,19 +226,3 @@ void PumpOneMessage() {
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
 }
-
-void ElideMiddle(const char* source, char* destination, std::size_t destinationSize, int16_t width) {
-  const std::size_t length = std::strlen(source);
-  const int keep = width / 2 - 1;
-  if (keep <= 0 || length <= static_cast<std::size_t>(width) ||
-      static_cast<std::size_t>(width) >= destinationSize) {
-    CopyText(destination, destinationSize, source);
-    return;
-  }
-  const std::size_t kept = static_cast<std::size_t>(keep);
-  const std::size_t dots = static_cast<std::size_t>(width) - 2 * kept;
-  std::memcpy(destination, source, kept);
-  std::memset(destination + kept, '.', dots);
-  std::memcpy(destination + kept + dots, source + length - kept, kept);
-  destination[width] = '\0';
-}

@@ -16,6 +16,8 @@ typedef int64_t __int64;
 typedef intptr_t LRESULT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
+typedef void* HKEY;
+typedef uint16_t WCHAR;  // UTF-16, as on Windows
 
 #define MAX_PATH 260
 #define IMAGE_SIZEOF_SHORT_NAME 8
@@ -51,3 +53,10 @@ typedef struct _IMAGE_SECTION_HEADER {
 BOOL DeleteFileA(const char* path);
 BOOL MoveFileA(const char* from, const char* to);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Text services of the performance-data parser and the startup-value decision;
+// fuzz/HostText.cpp holds their host stand-ins.
+#define CP_ACP 0
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* narrow,
+                        int narrowSize, const char* defaultChar, BOOL* usedDefault);
+DWORD ExpandEnvironmentStringsA(const char* source, char* destination, DWORD size);
