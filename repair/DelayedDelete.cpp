@@ -73,10 +73,13 @@ bool ReplaceWininit(const WininitPaths& paths, bool existed) {
   return replaced;
 }
 
-// An existing wininit.ini is rewritten only when it can be opened for writing:
-// the replacement would otherwise clear a read-only attribute, or put a new
+// An existing wininit.ini is rewritten only when it is not read-only and can
+// be opened for writing: the replacement would otherwise put a new, writable
 // file in place of one the user or another program keeps from being written.
-bool WininitWritable(const char* file) {
+// The attribute is tested itself, since a process with backup rights (or Wine
+// run by root) opens a read-only file for writing all the same.
+bool WininitWritable(const char* file, DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_READONLY) return false;
   const HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
@@ -113,7 +116,7 @@ bool AddWininitRename(const char* key, const char* value) {
     return WriteFreshContent(paths, nullptr, key, value) && ReplaceWininit(paths, false);
   }
   const DWORD attributes = GetFileAttributesA(paths.file);
-  if (attributes == INVALID_FILE_ATTRIBUTES || !WininitWritable(paths.file)) return false;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !WininitWritable(paths.file, attributes)) return false;
   if (!BuildCopyPath(paths) || !CopyFileA(paths.file, paths.copy, FALSE)) return false;
   std::FILE* old = std::fopen(paths.copy, "rb");
   if (!old) return false;
