@@ -30,6 +30,14 @@ bool IsDirectory(const WIN32_FIND_DATAA& entry) {
   return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A junction, mount point or symbolic link (a reparse point) is not walked
+// into: it leads to a folder the walk reaches where it lies, or off the fixed
+// drives, and a link to a folder above it would make the walk go round for
+// ever (with two such links, the walk doubles at every level).
+bool IsFolderLink(const WIN32_FIND_DATAA& entry) {
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 // The folder prefix of a search spec: the search spec cut just before the character that
@@ -135,7 +143,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
   int32_t result = 1;
   do {
     if (StopNow()) { result = 0; break; }
-    if (!IsDirectory(entry) || IsDotEntry(entry.cFileName)) continue;
+    if (!IsDirectory(entry) || IsDotEntry(entry.cFileName) || IsFolderLink(entry)) continue;
     if (!hasDot) { result = -1; break; }
     char sub[MAX_PATH];
     // A folder whose search spec would not fit in MAX_PATH is skipped.
