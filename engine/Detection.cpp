@@ -8,6 +8,7 @@
 
 #include "common/ProgramTexts.h"
 #include "common/Text.h"
+#include "engine/PathRules.h"
 #include "engine/PeLocator.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
@@ -20,26 +21,8 @@ namespace {
 // Pause between the memory-find line and the disposal, giving the terminated
 // process time to release its image file.
 constexpr DWORD MEMORY_DISPOSAL_PAUSE_MS = 1000;
-// A renamed file gets this letter after the last "." of its path (a.exe -> a.Vxe).
-constexpr char RENAME_MARK = 'V';
 
 void EmptyInfectedPath() { std::memset(scanState.infectedPath, 0, sizeof scanState.infectedPath); }
-
-// The new name of a renamed file, false when none can be formed in MAX_PATH.
-bool RenamedPath(const char* path, char* renamed, std::size_t size) {
-  if (!CopyText(renamed, size, path)) return false;
-  char* dot = std::strrchr(renamed, '.');
-  // Without a "." the new name would be the old one: moving a file onto itself
-  // succeeds, yet nothing would be renamed.
-  if (!dot) return false;
-  if (dot[1] != '\0') {
-    dot[1] = RENAME_MARK;
-    return true;
-  }
-  // A path ending in "." has no character to replace: the mark is appended.
-  const char mark[] = {RENAME_MARK, '\0'};
-  return AppendText(renamed, size, mark);
-}
 
 void ReportRemoved(const char* path, const char* name) {
   ++scanState.filesRemoved;

@@ -27,6 +27,14 @@ bool IsDirectory(const WIN32_FIND_DATAA& entry) {
   return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A junction, mount point or symbolic link (a reparse point) is not walked
+// into: it leads to a folder the walk reaches where it lies, or off the fixed
+// drives, and a link to a folder above it would make the walk go round for
+// ever (with two such links, the walk doubles at every level).
+bool IsFolderLink(const WIN32_FIND_DATAA& entry) {
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 // The folder prefix of a search spec: the search spec cut just before the character that
@@ -132,7 +140,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
   int32_t result = 1;
   do {
     if (StopNow()) { result = 0; break; }
-    if (!IsDirectory(entry) || IsDotEntry(entry.cFileName)) continue;
+    if (!IsDirectory(entry) || IsDotEntry(entry.cFileName) || IsFolderLink(entry)) continue;
     if (!hasDot) { result = -1; break; }
     char sub[MAX_PATH];
     // A folder whose search spec would not fit in MAX_PATH is skipped.
@@ -222,20 +230,4 @@ void PumpOneMessage() {
   }
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
-}
-
-void ElideMiddle(const char* source, char* destination, std::size_t destinationSize, int16_t width) {
-  const std::size_t length = std::strlen(source);
-  const int keep = width / 2 - 1;
-  if (keep <= 0 || length <= static_cast<std::size_t>(width) ||
-      static_cast<std::size_t>(width) >= destinationSize) {
-    CopyText(destination, destinationSize, source);
-    return;
-  }
-  const std::size_t kept = static_cast<std::size_t>(keep);
-  const std::size_t dots = static_cast<std::size_t>(width) - 2 * kept;
-  std::memcpy(destination, source, kept);
-  std::memset(destination + kept, '.', dots);
-  std::memcpy(destination + kept + dots, source + length - kept, kept);
-  destination[width] = '\0';
 }

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/PathRules.h"
+
 // Width of the status text: a longer path shows its first and last 29 characters.
 inline constexpr int16_t STATUS_WIDTH = 60;
 
@@ -18,8 +20,3 @@ int32_t WalkFolder(const char* spec);
 // Handles at most one pending message of the thread: Escape asks whether to stop,
 // WM_QUIT and WM_DESTROY stop the scan, anything else is dispatched.
 void PumpOneMessage();
-
-// Copies source into destination, shortened in the middle with dots to exactly
-// width characters when it is longer. destination holds destinationSize bytes;
-// a result that would not fit is cut.
-void ElideMiddle(const char* source, char* destination, std::size_t destinationSize, int16_t width);

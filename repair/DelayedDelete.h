@@ -6,6 +6,8 @@
 int ScheduleDeleteOnRestart(const char* path);
 // Adds "key=value" at the end of the [rename] section of wininit.ini in the
 // Windows folder (the section is made when missing). The old file is copied to
-// the temporary folder and left there. True when written; on failure
-// wininit.ini stays as it was.
+// the temporary folder and left there; the new file keeps the old one's
+// attributes. True when written. A wininit.ini that cannot be opened for
+// writing (read-only, say) is not rewritten; on any failure wininit.ini stays
+// as it was.
 bool AddWininitRename(const char* key, const char* value);

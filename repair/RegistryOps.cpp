@@ -9,6 +9,7 @@
 #include "common/RegistryRead.h"
 #include "common/Text.h"
 #include "engine/ScanState.h"
+#include "repair/StartupMatch.h"
 
 namespace {
 
@@ -22,10 +23,6 @@ const char* const SERVICE_SUBKEYS[] = {"\\Enum", "\\Security", ""};
 
 // Longest value name the enumeration hands back (the registry's own limit).
 constexpr DWORD VALUE_NAME_LIMIT = 16383;
-// Size of the buffer the environment expansion writes into.
-constexpr DWORD EXPANDED_SIZE = 261;
-// Folders from which a value naming the bare file name starts the file.
-const char* const SYSTEM_FOLDERS[] = {"\\system\\", "\\system32\\"};
 
 }  // namespace
 
@@ -43,52 +40,13 @@ int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {
 
 namespace {
 
-// Lower-cases single-byte text in place, as the C library does.
-void LowerCase(char* text) {
-  for (; *text; ++text) *text = static_cast<char>(std::tolower(static_cast<unsigned char>(*text)));
-}
-
-const char* SkipOpeningQuote(const char* text) { return *text == '"' ? text + 1 : text; }
-
-bool InSystemFolder(const char* path) {
-  for (const char* folder : SYSTEM_FOLDERS)
-    if (std::strstr(path, folder)) return true;
-  return false;
-}
-
-// The infected file's name (behind the last "\" of infectedPath), or null when
-// the path has none: then no value can be said to start it.
-const char* InfectedFileName() {
-  const char* slash = std::strrchr(scanState.infectedPath, '\\');
-  if (!slash || slash[1] == '\0') return nullptr;
-  return slash + 1;
-}
-
-// A name too long for removedValueName is not remembered: a cut name could
-// name some other value, which would then be deleted at later detections.
-void RememberValueName(const char* name) {
-  if (std::strlen(name) < REMOVED_VALUE_NAME_SIZE) CopyText(removedValueName, REMOVED_VALUE_NAME_SIZE, name);
-}
-
-// Expands environment references of data. False when the expansion fails; an
-// expansion too long for the buffer leaves it empty, so that only the data
-// itself is compared.
-bool Expand(const char* data, char* expanded) {
-  const DWORD needed = ExpandEnvironmentStringsA(data, expanded, EXPANDED_SIZE);
-  if (needed == 0) return false;
-  if (needed > EXPANDED_SIZE) expanded[0] = '\0';
-  expanded[EXPANDED_SIZE - 1] = '\0';
-  return true;
-}
-
 struct AutorunKey {
   HKEY root;
   const char* keyPath;
 };
 
-// A bare file name starts the file only from a system folder.
+// Removes a value whose bare data names the file, which lies in a system folder.
 bool RemoveBareName(const AutorunKey& key, const char* name) {
-  if (!InSystemFolder(scanState.infectedPath)) return false;
   if (!DeleteRegistryValue(key.root, key.keyPath, name)) return false;
   RememberValueName(name);
   ReportRegistryRemoval(BASE_DETECTION_NAME);
@@ -105,21 +63,17 @@ bool RemovePathValue(const AutorunKey& key, const char* name) {
 }
 
 // Examines one value; true when it started the infected file and was removed.
-bool RemoveIfStartsInfected(const AutorunKey& key, const char* name, const char* fileName) {
+bool RemoveIfStartsInfected(const AutorunKey& key, const char* name) {
   char data[REGISTRY_DATA_SIZE];
   if (!ReadRegistryValue(key.root, key.keyPath, name, data, sizeof data)) return false;
-  LowerCase(data);
-  LowerCase(scanState.infectedPath);
-  char expanded[EXPANDED_SIZE];
-  if (!Expand(data, expanded)) return false;
-  LowerCase(expanded);
-  const bool bare = !std::strchr(data, '\\') || data[0] == '\\';
-  if (bare && std::strstr(data, fileName)) return RemoveBareName(key, name);
-  const char* infected = scanState.infectedPath;
-  const std::size_t length = std::strlen(infected);
-  if (std::strncmp(SkipOpeningQuote(data), infected, length) == 0 ||
-      std::strncmp(SkipOpeningQuote(expanded), infected, length) == 0)
-    return RemovePathValue(key, name);
+  switch (JudgeStartupData(data, sizeof data, scanState.infectedPath)) {
+    case StartupVerdict::RemoveBareName:
+      return RemoveBareName(key, name);
+    case StartupVerdict::RemovePath:
+      return RemovePathValue(key, name);
+    case StartupVerdict::Keep:
+      break;
+  }
   return false;
 }
 
@@ -136,7 +90,7 @@ void ScanAutorunKey(HKEY root, const char* keyPath) {
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
                        nullptr, nullptr, nullptr) != ERROR_SUCCESS)
     valueCount = 0;
-  if (const char* fileName = InfectedFileName()) {
+  if (FileNamePart(scanState.infectedPath)) {
     const AutorunKey autorun{root, keyPath};
     std::vector<char> name(VALUE_NAME_LIMIT + 1);
     DWORD removed = 0;
@@ -146,7 +100,7 @@ void ScanAutorunKey(HKEY root, const char* keyPath) {
       if (RegEnumValueA(key, i - removed, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
           ERROR_SUCCESS)
         continue;
-      if (RemoveIfStartsInfected(autorun, name.data(), fileName)) ++removed;
+      if (RemoveIfStartsInfected(autorun, name.data())) ++removed;
     }
   }
   RegCloseKey(key);

@@ -16,6 +16,8 @@ typedef int64_t __int64;
 typedef intptr_t LRESULT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
+typedef void* HKEY;
+typedef uint16_t WCHAR;  // UTF-16, as on Windows
 
 #define MAX_PATH 260
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
@@ -65,3 +67,10 @@ void Sleep(DWORD milliseconds);
 // _get_osfhandle in io.h); defined in standins/HostFileSize.cpp.
 DWORD GetFileSize(HANDLE file, DWORD* high);
 DWORD GetLastError();
+
+// Text services of the performance-data parser and the startup-value decision;
+// standins/HostText.cpp holds their host stand-ins.
+#define CP_ACP 0
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* narrow,
+                        int narrowSize, const char* defaultChar, BOOL* usedDefault);
+DWORD ExpandEnvironmentStringsA(const char* source, char* destination, DWORD size);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/Detection.h"
+#include "engine/PeLocator.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
@@ -85,6 +87,49 @@ TEST_F(DetectionTest, FilesThatAreNotVariantsArePassedOverSilently) {
   EXPECT_EQ(0, DetectAndDispose(kHandlerName, tree_.Path("missing.exe").c_str()));
   EXPECT_TRUE(collector_.lines.empty());
   EXPECT_EQ(0, scanState.filesInfected);
+}
+
+// A sample of a record's exact size whose PE headers were moved to the end of
+// the file, so that each header read meets the end at its own boundary: a
+// header cut by one byte is never taken for the variant, nor deleted.
+TEST_F(DetectionTest, HeadersCutAtTheEndOfAnExactSizeFileAreNeverDeleted) {
+  const int row = 18;  // an exact-size record small enough for a 16-bit e_lfanew
+  const VariantRecord& record = variantTable[row - 1];
+  ASSERT_EQ(SIZE_EXACT, record.sizeMode);
+  std::vector<unsigned char> sample;
+  SampleLayout layout;
+  ASSERT_TRUE(BuildSample(record, SampleKind::Match, sample, &layout));
+  const uint32_t size = record.fileSize;
+  // Signature, file header, the optional header's 224 bytes, the section table.
+  const uint32_t fileHeaderEnd = 4 + 20, optionalReadEnd = fileHeaderEnd + OPTIONAL_HEADER_READ;
+  const uint32_t headersEnd = SAMPLE_SECTION_TABLE - SAMPLE_PE_OFFSET + layout.sections * 40u;
+  const struct {
+    uint32_t peOffset;
+    int32_t detected;
+    const char* why;
+  } cases[] = {
+      {size - headersEnd, 1, "the section table ends with the file: still the variant"},
+      {size - headersEnd + 1, 0, "the last section entry is one byte short"},
+      {size - optionalReadEnd + 1, 0, "the optional header is one byte short"},
+      {size - fileHeaderEnd + 1, 0, "the file header is one byte short"},
+      {size - 3, 0, "the signature is one byte short"},
+      {size, 0, "the signature lies past the end"},
+  };
+  ASSERT_LT(std::max(layout.window1, layout.window2) + SIGNATURE_LENGTH, size - headersEnd)
+      << "the moved headers must leave both windows whole";
+  for (const auto& c : cases) {
+    std::vector<unsigned char> bytes = sample;
+    for (uint32_t i = 0; i < headersEnd && c.peOffset + i < size; ++i)
+      bytes[c.peOffset + i] = sample[SAMPLE_PE_OFFSET + i];
+    const uint16_t lfanew = static_cast<uint16_t>(c.peOffset);
+    ASSERT_EQ(c.peOffset, lfanew) << c.why;
+    std::memcpy(&bytes[0x3C], &lfanew, sizeof lfanew);
+    const std::string path = tree_.Path("moved.exe");
+    ASSERT_TRUE(WriteBytes(path, bytes)) << c.why;
+    ASSERT_EQ(size, bytes.size()) << c.why;
+    EXPECT_EQ(c.detected, DetectAndDispose(kHandlerName, path.c_str())) << c.why;
+    EXPECT_EQ(c.detected == 0, FileExists(path)) << c.why;
+  }
 }
 
 TEST_F(DetectionTest, ReadOnlyHiddenSystemFileIsStillDeleted) {

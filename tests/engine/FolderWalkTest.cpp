@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
+#include "tests/support/FolderLink.h"
 #include "standins/ScriptedMessageBox.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/TestFiles.h"
@@ -71,6 +73,39 @@ TEST_F(FolderWalkTest, HiddenAndSystemEntriesAreWalkedLikeAnyOther) {
   SetFileAttributesA(hiddenFolder.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   EXPECT_EQ(1, WalkFolder((kRoot + "\\*.*").c_str()));
   EXPECT_TRUE(Shown(file));
+}
+
+// A link to a folder is shown as an entry but never walked into. Links back up
+// the tree would make the walk go round (two of them double it at every
+// level, far beyond any time a scan may take); a link across leads to a
+// folder the walk reaches where it lies.
+TEST_F(FolderWalkTest, FolderLinksAreShownButNotWalkedInto) {
+  tree_.File("a.txt");
+  tree_.File("loop\\b.txt");
+  tree_.File("other\\c.txt");
+  const struct {
+    const char* link;
+    std::string target;
+    const char* why;
+  } links[] = {
+      {"loop\\self", tree_.Path("loop"), "to its own folder"},
+      {"loop\\up", kRoot, "to the folder above"},
+      {"loop\\up2", kRoot, "a second way up"},
+      {"loop\\across", tree_.Path("other"), "to a folder walked where it lies"},
+  };
+  std::vector<std::unique_ptr<FolderLink>> made;
+  for (const auto& l : links) {
+    made.push_back(std::make_unique<FolderLink>(tree_.Path(l.link), l.target));
+    if (!made.back()->made()) GTEST_SKIP() << "this machine makes no folder links";
+  }
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(3, WalkFolder((kRoot + "\\*.*").c_str()));
+  EXPECT_LT(GetTickCount() - start, 10000u);
+  for (const auto& l : links) {
+    const std::string link = tree_.Path(l.link);
+    EXPECT_TRUE(Shown(link)) << l.why;
+    for (const std::string& s : collector_.statuses) EXPECT_NE(0u, s.rfind(link + "\\", 0)) << l.why << ": " << s;
+  }
 }
 
 TEST_F(FolderWalkTest, CountsAddUpOverWalksAndAreNeverReset) {

@@ -91,6 +91,35 @@ TEST_F(DelayedDeleteTest, AFailedRewriteLeavesWininitAsItWas) {
   }
 }
 
+// A wininit.ini the user made read-only is not replaced by a writable one:
+// the step fails (no restart is offered for the file) and the file keeps its
+// content and attributes. One that can be written keeps its attributes.
+TEST_F(DelayedDeleteTest, On9xAReadOnlyWininitIsLeftAsItWas) {
+  if (!Is9x()) GTEST_SKIP() << "9x family only";
+  const std::string path = LongNamedFile();
+  const std::string before = "[rename]\r\nNUL=C:\\OTHER.EXE\r\n";
+  const struct {
+    DWORD attributes;
+    int scheduled;
+    const char* why;
+  } cases[] = {
+      {FILE_ATTRIBUTE_READONLY, 0, "read-only"},
+      {FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 0, "read-only, hidden, system"},
+      {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, 1, "writable and hidden: rewritten, still hidden"},
+  };
+  for (const auto& c : cases) {
+    SetFileAttributesA(WininitPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(WriteTextFile(WininitPath(), before)) << c.why;
+    ASSERT_TRUE(SetFileAttributesA(WininitPath().c_str(), c.attributes)) << c.why;
+    const DWORD attributes = GetFileAttributesA(WininitPath().c_str());
+    EXPECT_EQ(c.scheduled, ScheduleDeleteOnRestart(path.c_str())) << c.why;
+    const std::string after = c.scheduled ? before + "NUL=" + ShortPath(path) + "\r\n" : before;
+    EXPECT_EQ(after, ReadTextFile(WininitPath())) << c.why;
+    EXPECT_EQ(attributes, GetFileAttributesA(WininitPath().c_str())) << c.why;
+    EXPECT_FALSE(FileExists(WindowsFolder() + "\\wininit.new")) << c.why;
+  }
+}
+
 TEST_F(DelayedDeleteTest, On9xTheShortPathIsEnteredInWininit) {
   if (!Is9x()) GTEST_SKIP() << "9x family only";
   const std::string first = LongNamedFile();

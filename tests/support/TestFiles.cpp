@@ -63,7 +63,9 @@ void RemoveTree(const std::string& path) {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::string child = path + "\\" + Narrow(entry.cFileName);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        RemoveDirectoryW(LongForm(child).c_str());  // a link: never what it leads to
+      } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
         SetFileAttributesW(LongForm(child).c_str(), FILE_ATTRIBUTE_NORMAL);
