@@ -1,63 +1,113 @@
-// scan_bench: how fast the walk examines files, under Wine or on Windows.
+// scan_bench: one timed walk of a folder tree, under Wine or on Windows.
 //
-//   scan_bench.exe [files per kind] [rounds]
+//   scan_bench.exe list   <folder>   the bare listing: FindFirstFileA/FindNextFileA
+//                                    over the folder, files first, then its
+//                                    sub-folders, as the walk lists them
+//   scan_bench.exe ui     <folder>   the same listing plus the walk's per-entry
+//                                    calls to the window: two message pumps and a
+//                                    status update per file-pass entry, one pump
+//                                    per folder-pass entry, to a hidden window
+//   scan_bench.exe scan   <folder>   the program's walk with its detection step,
+//                                    reporting to a hidden notify window
+//   scan_bench.exe engine <folder>   the same walk with no notify window
+//   scan_bench.exe --table           the size test of every record: row, mode, size
+//   scan_bench.exe --calls           the cost of one pump, one status update
+//                                    (to a window and to none) and one listing start
+//   scan_bench.exe --ldb <file>      writes the variant table as ClamAV logical
+//                                    signatures (file size and both windows)
 //
-// Plants a folder of clean files of several kinds (text, small PE images,
-// PE images of a variant's exact size whose windows differ, non-PE files of a
-// variant's size), walks it with the real detection step a few times, and
-// prints the files per second and the time per file. Nothing is deleted: the
-// disposal choice leaves files alone, and none of the planted files matches.
+// A walk prints one line of figures (mode, files, seconds, files opened,
+// detections, peak working set) and, in scan mode, one "found" line per
+// detected file. Nothing is deleted: the disposal choice leaves every file.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
+#include "engine/Detection.h"
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
-#include "tools/samplemaker/SampleMaker.h"
+#include "engine/VariantTable.h"
 
 namespace {
 
-const char kFolder[] = "C:\\quellor-bench";
+constexpr char WINDOW_CLASS[] = "QuellorBenchNotify";
+constexpr char FOUND_WORDS[] = "     ";  // between a report line's path and name
+constexpr int STATUS_CONTROL_ID = 1;
 
-bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) { return WriteBytes(path, bytes); }
+struct Walked {
+  long files = 0;
+  long folders = 0;
+};
 
-int Plant(int perKind) {
-  CreateDirectoryA(kFolder, nullptr);
-  int planted = 0;
-  const std::string text(1500, 'x');
-  std::vector<unsigned char> bytes;
-  for (int i = 0; i < perKind; ++i) {
-    const std::string stem = std::string(kFolder) + "\\f" + std::to_string(i);
-    planted += WriteFile(stem + ".txt", std::vector<unsigned char>(text.begin(), text.end()));
-    const VariantRecord& record = variantTable[i % VARIANT_COUNT];
-    // A variant's size but one window byte changed: the windows are read.
-    if (record.fileSize < 300000 && BuildSample(record, SampleKind::WindowByteChanged, bytes))
-      planted += WriteFile(stem + "-near.exe", bytes);
-    // A variant's size without a PE signature: only the header is read.
-    if (record.fileSize < 300000 && BuildSample(record, SampleKind::NotPe, bytes))
-      planted += WriteFile(stem + "-notpe.dll", bytes);
-    // A small PE image of a size no variant has: headers only, no window.
-    VariantRecord odd = record;
-    odd.fileSize = 30000 + 512 * static_cast<uint32_t>(i % 7) + 1;
-    if (BuildSample(odd, SampleKind::Match, bytes)) planted += WriteFile(stem + "-odd.exe", bytes);
+bool IsFolder(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+bool IsDots(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+// The report lines the hidden notify window received.
+std::vector<std::string> reportLines;
+
+// Stands for the main dialog: the status goes into a hidden static control,
+// report lines are kept.
+LRESULT CALLBACK NotifyProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SCAN_STATUS) {
+    SetDlgItemTextA(window, STATUS_CONTROL_ID, scanState.currentFile);
+    return 0;
   }
-  return planted;
+  if (message == WM_SCAN_LINE) {
+    reportLines.emplace_back(scanState.reportLine);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void RemovePlanted() {
+HWND MakeHiddenWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = NotifyProcedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = WINDOW_CLASS;
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, WINDOW_CLASS, "bench", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+  if (window) {
+    CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 10, 380, 20, window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(STATUS_CONTROL_ID)), wc.hInstance, nullptr);
+  }
+  return window;
+}
+
+// The listing the walk makes of one folder: its entries (files handed on), then
+// its sub-folders, each walked in turn. withUi adds the walk's calls to the window.
+void ListFolder(const std::string& folder, bool withUi, Walked& walked) {
+  ++walked.folders;
+  const std::string spec = folder + "\\*.*";
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((std::string(kFolder) + "\\*").c_str(), &entry);
+  HANDLE find = FindFirstFileA(spec.c_str(), &entry);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        DeleteFileA((std::string(kFolder) + "\\" + entry.cFileName).c_str());
+      if (withUi) PumpOneMessage();
+      char path[MAX_PATH];
+      if (std::snprintf(path, sizeof path, "%s\\%s", folder.c_str(), entry.cFileName) < static_cast<int>(sizeof path)) {
+        if (withUi) {
+          ElideMiddle(path, scanState.currentFile, sizeof scanState.currentFile, STATUS_WIDTH);
+          NotifyStatus();
+        }
+        if (!IsFolder(entry)) ++walked.files;
+      }
+      if (withUi) PumpOneMessage();
     } while (FindNextFileA(find, &entry));
     FindClose(find);
   }
-  RemoveDirectoryA(kFolder);
+  find = FindFirstFileA(spec.c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (withUi) PumpOneMessage();
+    if (IsFolder(entry) && !IsDots(entry.cFileName)) ListFolder(folder + "\\" + entry.cFileName, withUi, walked);
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
 }
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
@@ -66,30 +116,124 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
   return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+SIZE_T PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
+}
+
+int Walk(const char* mode, const std::string& folder) {
+  const bool list = std::strcmp(mode, "list") == 0;
+  const bool ui = std::strcmp(mode, "ui") == 0;
+  const bool scan = std::strcmp(mode, "scan") == 0;
+  const bool engine = std::strcmp(mode, "engine") == 0;
+  if (!list && !ui && !scan && !engine) return 2;
+  HWND window = (ui || scan) ? MakeHiddenWindow() : nullptr;
+  if ((ui || scan) && !window) {
+    std::fprintf(stderr, "scan_bench: no window (is there a display?)\n");
+    return 1;
+  }
+  scanState.notifyWindow = window;
+  scanState.sweepMode = 0;  // as after the memory sweep
+  scanState.disposalChoice = DISPOSE_LEAVE;
+  Walked walked;
+  LARGE_INTEGER start, end;
+  QueryPerformanceCounter(&start);
+  if (list || ui) {
+    ListFolder(folder, ui, walked);
+  } else {
+    WalkFolder((folder + "\\*.*").c_str());
+    walked.files = scanState.filesScanned;
+  }
+  QueryPerformanceCounter(&end);
+  const double seconds = Seconds(start, end);
+  const long infected = (list || ui) ? 0 : scanState.filesInfected;
+  std::printf("mode=%s files=%ld seconds=%.4f opened=%lu infected=%ld peak_ws=%lu\n", mode, walked.files, seconds,
+              static_cast<unsigned long>(filesOpened), infected, static_cast<unsigned long>(PeakWorkingSet()));
+  for (const std::string& line : reportLines) {
+    const std::size_t gap = line.find(FOUND_WORDS);
+    if (gap != std::string::npos) std::printf("found %s\n", line.substr(0, gap).c_str());
+  }
+  if (window) DestroyWindow(window);
+  return 0;
+}
+
+// What one call of the walk's per-entry work costs here, in microseconds.
+int PrintCallCosts() {
+  constexpr int CALLS = 20000;
+  HWND window = MakeHiddenWindow();
+  if (!window) return 1;
+  LARGE_INTEGER start, end;
+  const auto time = [&](const char* what, auto call) {
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < CALLS; ++i) call();
+    QueryPerformanceCounter(&end);
+    std::printf("call %s %.2f\n", what, Seconds(start, end) * 1e6 / CALLS);
+  };
+  CopyText(scanState.currentFile, sizeof scanState.currentFile, "D:\\Some Folder\\a file name.dll");
+  MSG msg;
+  time("PeekMessageA", [&] { PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); });
+  scanState.notifyWindow = window;
+  time("status-to-window", [] { NotifyStatus(); });
+  scanState.notifyWindow = nullptr;
+  time("status-to-no-window", [] { NotifyStatus(); });
+  WIN32_FIND_DATAA entry;
+  time("FindFirstFileA+FindClose", [&] {
+    HANDLE find = FindFirstFileA("C:\\windows\\*.*", &entry);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  });
+  DestroyWindow(window);
+  return 0;
+}
+
+void PrintTable() {
+  for (const VariantRecord* record = variantTable; !IsEndRecord(*record); ++record)
+    std::printf("%d %ld %lu\n", static_cast<int>(record - variantTable) + 1, static_cast<long>(record->sizeMode),
+                static_cast<unsigned long>(record->fileSize));
+}
+
+void PutHex(std::FILE* file, const unsigned char* bytes) {
+  for (std::size_t i = 0; i < SIGNATURE_LENGTH; ++i) std::fprintf(file, "%02x", bytes[i]);
+}
+
+// One logical signature per record: a file of the record's size holding both
+// windows and a PE signature in its first 4 KiB. ClamAV's EP offsets count in
+// file bytes while the records count in image bytes, so the windows are
+// searched anywhere in the file.
+int WriteLdb(const char* path) {
+  std::FILE* file = std::fopen(path, "wb");
+  if (!file) return 1;
+  for (const VariantRecord* record = variantTable; !IsEndRecord(*record); ++record) {
+    const int row = static_cast<int>(record - variantTable) + 1;
+    if (record->sizeMode != SIZE_EXACT) continue;  // every record of the table is
+    std::fprintf(file, "Quellor.Bench.Row%02d;Engine:51-255,Target:1,FileSize:%lu-%lu;0&1&2;", row,
+                 static_cast<unsigned long>(record->fileSize), static_cast<unsigned long>(record->fileSize));
+    PutHex(file, record->signature1);
+    std::fputc(';', file);
+    PutHex(file, record->signature2);
+    std::fputs(";0,4096:50450000\n", file);
+  }
+  return std::fclose(file) == 0 ? 0 : 1;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: scan_bench list|ui|scan|engine <folder>\n"
+               "       scan_bench --table | --calls\n"
+               "       scan_bench --ldb <file>\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int perKind = argc > 1 ? std::atoi(argv[1]) : 250;
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
-  RemovePlanted();
-  const int planted = Plant(perKind);
-  scanState.sweepMode = 0;
-  scanState.disposalChoice = DISPOSE_LEAVE;
-  const std::string spec = std::string(kFolder) + "\\*.*";
-  double best = 1e30;
-  for (int round = 0; round < rounds; ++round) {
-    scanState.filesScanned = 0;
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    WalkFolder(spec.c_str());
-    QueryPerformanceCounter(&end);
-    const double seconds = Seconds(start, end);
-    if (seconds < best) best = seconds;
-    std::printf("round %d: %d files in %.3f s\n", round + 1, scanState.filesScanned, seconds);
+  if (argc == 2 && std::strcmp(argv[1], "--table") == 0) {
+    PrintTable();
+    return 0;
   }
-  RemovePlanted();
-  const int files = scanState.filesScanned;
-  std::printf("planted %d files; best round: %.0f files/s, %.1f us per file; %d infected (expected 0)\n", planted,
-              files / best, best * 1e6 / (files > 0 ? files : 1), scanState.filesInfected);
-  return scanState.filesInfected == 0 && files == planted ? 0 : 1;
+  if (argc == 3 && std::strcmp(argv[1], "--ldb") == 0) return WriteLdb(argv[2]);
+  if (argc == 2 && std::strcmp(argv[1], "--calls") == 0) return PrintCallCosts();
+  if (argc != 3) return Usage();
+  const int rc = Walk(argv[1], argv[2]);
+  return rc == 2 ? Usage() : rc;
 }

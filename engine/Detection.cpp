@@ -64,6 +64,14 @@ void DisposeOfMemoryFind(const char* detectionName, const char* path) {
   EmptyInfectedPath();
 }
 
+SizeFilter sizeFilter;
+
+// A file the walk listed with a length that no record's size test passes
+// cannot match: it is not opened.
+bool WorthOpening() {
+  return sizePrefilterOff || !listedFile.known || SizeFilterPasses(sizeFilter, listedFile.length);
+}
+
 // The first record of the active table that matches the open file, or null.
 const VariantRecord* FirstMatchingRecord(int fd) {
   const int32_t length = FileLength32(fd);
@@ -77,6 +85,12 @@ const VariantRecord* FirstMatchingRecord(int fd) {
 }
 
 }  // namespace
+
+ListedFile listedFile;
+bool sizePrefilterOff = false;
+uint32_t filesOpened = 0;
+
+void PrepareSizeFilter() { BuildSizeFilter(activeVariantTable, sizeFilter); }
 
 void RenameInfectedFile(const char* path, const char* name) {
   char renamed[MAX_PATH];
@@ -111,6 +125,11 @@ int32_t DetectAndDispose(const char* detectionName, const char* path) {
     return 0;
   }
   if (scanState.filesInfected == 0) std::memset(removedValueName, 0, sizeof removedValueName);
+  if (!WorthOpening()) {
+    EmptyInfectedPath();  // as after an examination without a match
+    return 0;
+  }
+  ++filesOpened;
   const int fd = _open(path, _O_RDONLY | _O_BINARY);
   if (fd == -1) return 0;
   EmptyInfectedPath();

@@ -8,6 +8,27 @@
 // Returns 1 when the file was recognised, else 0.
 int32_t DetectAndDispose(const char* detectionName, const char* path);
 
+// What the folder walk's listing said of the file it is handing to the
+// handlers: its length, all 64 bits. While it is known, DetectAndDispose opens
+// the file only when that length can pass some record's size test; a call
+// made outside the walk opens the file whatever its length.
+struct ListedFile {
+  bool known = false;
+  uint64_t length = 0;
+};
+extern ListedFile listedFile;
+
+// Builds the size prefilter from the active variant table; the walk calls it
+// as each outermost walk starts.
+void PrepareSizeFilter();
+
+// For tests: set, the detection step opens every file, as without the prefilter.
+extern bool sizePrefilterOff;
+
+// Files the detection step has tried to open (never reset; for tests and the
+// benchmark).
+extern uint32_t filesOpened;
+
 // Renames an infected file by marking the letter after the last "." of its
 // path (C:\x\a.exe becomes C:\x\a.Vxe) and reports "renamed" or "Rename
 // failed" with the path and name. A path without any "." cannot be marked, so

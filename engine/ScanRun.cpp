@@ -7,6 +7,7 @@
 
 #include "common/ProgramTexts.h"
 #include "common/Text.h"
+#include "engine/Detection.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
 #include "engine/VariantTable.h"
@@ -85,10 +86,13 @@ void WalkProgramFilesIfMissed() {
   }
 }
 
-void CallHandlers(const char* path) {
+// Hands a listed file to the handlers, with the length its listing gave.
+void CallHandlers(const char* path, const WIN32_FIND_DATAA& listed) {
+  listedFile = {true, (static_cast<uint64_t>(listed.nFileSizeHigh) << 32) | listed.nFileSizeLow};
   for (const HandlerEntry* entry = handlerTable; entry->detectionName; ++entry) {
     if (entry->handler(entry->detectionName, path)) break;
   }
+  listedFile.known = false;
 }
 
 bool StopNow() {
@@ -120,7 +124,7 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
       NotifyStatus();
       if (!IsDirectory(entry)) {
         if (!scanState.sweepMode) ++scanState.filesScanned;
-        CallHandlers(path);
+        CallHandlers(path, entry);
       }
     }
     if (StopNow()) { end = PassEnd::Stopped; break; }
@@ -201,7 +205,10 @@ int RunScan() {
   return 1;
 }
 
-int32_t WalkFolder(const char* spec) {
+namespace {
+
+// One folder (or, in sweep mode, one file) of the walk.
+int32_t WalkSpec(const char* spec) {
   scanState.foundInSweep = 0;
   NoteProgramFiles(spec);
   char prefix[MAX_PATH];
@@ -214,6 +221,19 @@ int32_t WalkFolder(const char* spec) {
   const int32_t folders = FolderPass(spec, prefix, hasDot);
   if (folders <= 0) return folders;
   return scanState.filesScanned;
+}
+
+int walkDepth = 0;
+
+}  // namespace
+
+int32_t WalkFolder(const char* spec) {
+  // The size prefilter follows the active table as each outermost walk starts.
+  if (walkDepth == 0) PrepareSizeFilter();
+  ++walkDepth;
+  const int32_t result = WalkSpec(spec);
+  --walkDepth;
+  return result;
 }
 
 void PumpOneMessage() {

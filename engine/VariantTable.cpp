@@ -1,5 +1,7 @@
 #include "engine/VariantTable.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "common/FileRead.h"
@@ -329,6 +331,39 @@ bool VariantSizeMatches(const VariantRecord& record, int32_t fileLength) {
     default:
       return false;
   }
+}
+
+void BuildSizeFilter(const VariantRecord* table, SizeFilter& filter) {
+  filter = SizeFilter{};
+  for (const VariantRecord* record = table; !IsEndRecord(*record); ++record) {
+    if (record->sizeMode == SIZE_ANY) filter.anyLength = true;
+    if (record->sizeMode == SIZE_NEAR && filter.nearCount < SIZE_FILTER_CAPACITY)
+      filter.nearRecords[filter.nearCount++] = record;
+    else if (record->sizeMode == SIZE_NEAR)
+      filter.anyLength = true;
+    if (record->sizeMode != SIZE_EXACT) continue;
+    uint32_t* end = filter.exactSizes + filter.exactCount;
+    uint32_t* at = std::lower_bound(filter.exactSizes, end, record->fileSize);
+    if (at != end && *at == record->fileSize) continue;  // recurring sizes are kept once
+    if (filter.exactCount == SIZE_FILTER_CAPACITY) {
+      filter.anyLength = true;
+      continue;
+    }
+    std::copy_backward(at, end, end + 1);
+    *at = record->fileSize;
+    ++filter.exactCount;
+  }
+}
+
+bool SizeFilterPasses(const SizeFilter& filter, uint64_t length) {
+  if (length > static_cast<uint64_t>(INT32_MAX)) return false;
+  if (filter.anyLength) return true;
+  const uint32_t* end = filter.exactSizes + filter.exactCount;
+  if (std::binary_search(filter.exactSizes, end, static_cast<uint32_t>(length))) return true;
+  for (int i = 0; i < filter.nearCount; ++i) {
+    if (VariantSizeMatches(*filter.nearRecords[i], static_cast<int32_t>(length))) return true;
+  }
+  return false;
 }
 
 namespace {

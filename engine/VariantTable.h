@@ -49,6 +49,28 @@ inline bool IsEndRecord(const VariantRecord& record) { return record.name[0] == 
 // The size test of a record's sizeMode against a file length.
 bool VariantSizeMatches(const VariantRecord& record, int32_t fileLength);
 
+// The file lengths that can pass the size test of some record of a table, so
+// that only files of such a length need to be opened: the table's exact sizes
+// (sorted), its SIZE_NEAR records, and whether a SIZE_ANY record lets every
+// length pass. A table with more testable records than the filter holds lets
+// every length pass too.
+inline constexpr int SIZE_FILTER_CAPACITY = 128;
+struct SizeFilter {
+  bool anyLength = false;
+  int exactCount = 0;
+  uint32_t exactSizes[SIZE_FILTER_CAPACITY] = {};
+  int nearCount = 0;
+  const VariantRecord* nearRecords[SIZE_FILTER_CAPACITY] = {};
+};
+
+// Builds the filter of a table (read up to its end record).
+void BuildSizeFilter(const VariantRecord* table, SizeFilter& filter);
+
+// True when a file of this length (all 64 bits of it) can pass some record's
+// size test. A length that does not fit the detection step's signed 32-bit
+// length never passes: such a file is never examined.
+bool SizeFilterPasses(const SizeFilter& filter, uint64_t length);
+
 // A per-file handler of the folder walk: (detection name, full path) -> non-zero
 // when it has dealt with the file.
 using FileHandler = int32_t (*)(const char* detectionName, const char* path);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build, the tests and the benchmark need,
+# when missing.
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 # The program is built by the win32 thread-model compilers (they link no

@@ -79,6 +79,8 @@ int Scan(DWORD seconds) {
   HWND window = WaitForVisibleWindow(notStartedByUs, PROGRAM_TITLE, WINDOW_WAIT_MS);
   Program program;
   if (!window || !program.Attach(window)) return Fail("the program's window did not appear");
+  LARGE_INTEGER pressed, end, frequency;
+  QueryPerformanceCounter(&pressed);
   if (!Click(window, IDC_SCAN)) return Fail("SCAN cannot be pressed");
   std::printf("Pressed SCAN; scanning...\n");
   std::fflush(stdout);
@@ -93,8 +95,13 @@ int Scan(DWORD seconds) {
     }
     return ScanEnded(window);
   });
+  QueryPerformanceCounter(&end);
   if (!ended) return Fail(program.Running() ? "the scan did not end in time" : "the program ended during the scan");
   PrintReport(window);
+  QueryPerformanceFrequency(&frequency);
+  // From the press to the moment the final status was seen, message answers included.
+  std::printf("Scan time: %.3f s\n",
+              static_cast<double>(end.QuadPart - pressed.QuadPart) / static_cast<double>(frequency.QuadPart));
   return 0;
 }
 

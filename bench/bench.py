@@ -1,0 +1,461 @@
+#!/usr/bin/env python3
+"""The scan benchmark: generated trees, interleaved rounds, medians, a figures file.
+
+Run through scripts/bench.sh, which builds the programs and makes the bench
+machine (its own Wine prefix, build/benchmark/wineprefix, C: marked as a network
+drive so that the program's scan of every fixed drive walks the tree on D:
+alone). Per file count it generates (or reuses) a tree, points D: at it and runs
+rounds of, in rotating order:
+  a  bare listing             scan_bench list
+  b  listing + window calls   scan_bench ui
+  c  the program's walk       scan_bench scan   (detection, hidden notify window)
+  d  the engine alone         scan_bench engine (no notify window)
+  e  clamscan                 the variant table as ClamAV logical signatures
+then times quellor.exe itself from the SCAN press to the final status through
+the UI driver.
+"""
+import argparse
+import json
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+TREE_VERSION = 1
+SEED = 20240611
+SAMPLE_ROWS = [1, 5, 9, 13, 17, 18, 21, 25, 29, 33, 37, 41, 44, 49, 53, 57]
+DECOY_ROWS = [4, 5, 18, 44]
+DECOY_KINDS = ["window1", "window2", "notpe"]
+MODES = ["a", "b", "c", "d", "e"]
+BENCH_MODE = {"a": "list", "b": "ui", "c": "scan", "d": "engine"}
+WINE_TIMEOUT = 3600
+
+
+def wine(*args, timeout=WINE_TIMEOUT):
+    """Runs a Windows program of the bench machine. Its output goes through files,
+    not pipes: a Wine process it starts (the desktop process) may keep them open."""
+    with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+        proc = subprocess.run(["wine", *args], stdout=out, stderr=err, text=True, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
+
+
+class Machine:
+    def __init__(self, build):
+        self.build = build
+        self.bench = os.path.join(build, "benchmark")
+        self.prefix = os.environ["WINEPREFIX"]
+        self.pool = os.path.join(self.bench, "pool")
+        self.trees = os.path.join(self.bench, "trees")
+
+    def point_d_at(self, folder):
+        link = os.path.join(self.prefix, "dosdevices", "d:")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(folder, link)
+
+
+def read_table():
+    out = wine("T:\\scan_bench.exe", "--table").stdout
+    return [tuple(int(x) for x in line.split()) for line in out.splitlines() if line.strip()]
+
+
+def size_passes(table, length):
+    """The size tests of the records, written out on their own (not the engine's filter)."""
+    if length > 0x7FFFFFFF:
+        return False
+    for _, mode, size in table:
+        if mode == 1 and size == length:
+            return True
+        if mode == 2:
+            d = (size - length) & 0xFFFFFFFF
+            d = d - (1 << 32) if d >= 1 << 31 else d
+            if -4096 < d < 4096:
+                return True
+        if mode == 3:
+            return True
+    return False
+
+
+def make_pool(m):
+    """Real PE files from the build and the toolchain, and the sample maker's files."""
+    pe = os.path.join(m.pool, "pe")
+    samples = os.path.join(m.pool, "samples")
+    stamp = os.path.join(m.pool, "ready.json")
+    if os.path.exists(stamp):
+        return json.load(open(stamp))
+    shutil.rmtree(m.pool, ignore_errors=True)
+    os.makedirs(pe)
+    os.makedirs(samples)
+    sources = []
+    bin_dir = os.path.join(m.build, "bin")
+    # The build's programs; the test programs (3 MB of test framework each) would
+    # make the tree's PE files far larger than a machine's usual ones.
+    sources += [os.path.join(bin_dir, f) for f in sorted(os.listdir(bin_dir))
+                if f.endswith(".exe") and "_tests" not in f]
+    for root in ["/usr/x86_64-w64-mingw32", "/usr/lib/gcc/x86_64-w64-mingw32"]:
+        for folder, _, files in sorted(os.walk(root)):
+            sources += [os.path.join(folder, f) for f in sorted(files) if f.endswith(".dll")]
+    pe_files = []
+    for source in sources:
+        # Stripped, as programs and libraries ship.
+        target = os.path.join(pe, os.path.basename(source))
+        if target in pe_files:
+            continue
+        shutil.copyfile(source, target)
+        subprocess.run(["x86_64-w64-mingw32-strip", target], check=True)
+        pe_files.append(target)
+    staging = os.path.join(m.prefix, "drive_c", "bench-pool")
+    os.makedirs(staging, exist_ok=True)
+    made = {"samples": [], "decoys": []}
+    jobs = [(row, "match") for row in SAMPLE_ROWS] + [(row, kind) for row in DECOY_ROWS for kind in DECOY_KINDS]
+    for row, kind in jobs:
+        name = "row%02d-%s.bin" % (row, kind)
+        if wine("T:\\quellor-sample.exe", str(row), "C:\\bench-pool\\" + name, kind).returncode != 0:
+            print("note: the sample maker cannot make row %d (%s)" % (row, kind))
+            continue
+        shutil.move(os.path.join(staging, name), os.path.join(samples, name))
+        made["samples" if kind == "match" else "decoys"].append(os.path.join(samples, name))
+    made["pe"] = pe_files
+    json.dump(made, open(stamp, "w"))
+    return made
+
+
+class Generator:
+    """A reproducible tree: the same count and pool give the same names, sizes and bytes."""
+
+    WORDS = ("system data setup update cache driver config help readme install report log temp media "
+             "library common shared module service user local program backup image sound font").split()
+
+    def __init__(self, pool, table, count):
+        self.rng = random.Random(SEED + count)
+        self.pool = pool
+        self.table = table
+        self.count = count
+        noise = random.Random(SEED)
+        self.binary = bytes(noise.getrandbits(8) for _ in range(1 << 16)) * 256  # 16 MiB
+        text = " ".join(noise.choice(self.WORDS) for _ in range(400000)).encode()
+        self.text = (text.replace(b"y ", b"y\r\n") * 2)[: 4 << 20]
+
+    def name(self, ext):
+        r = self.rng
+        return "%s%s%d.%s" % (r.choice(self.WORDS), r.choice(["_", "-", ""]), r.randrange(1000), ext)
+
+    def folders(self, root):
+        """About 30 files a folder, up to six levels deep."""
+        r = self.rng
+        folders = [(root, 0)]
+        wanted = max(1, self.count // 30)
+        while len(folders) < wanted:
+            parent, depth = r.choice(folders)
+            if depth >= 6:
+                continue
+            path = os.path.join(parent, "%s %d" % (r.choice(self.WORDS).title(), len(folders)))
+            os.mkdir(path)
+            folders.append((path, depth + 1))
+        return [f for f, _ in folders]
+
+    def write(self, path, source, size):
+        start = self.rng.randrange(0, len(source) - size) if size < len(source) else 0
+        with open(path, "wb") as f:
+            f.write(source[start:start + size])
+
+    def free(self, folder, ext):
+        for _ in range(100):
+            path = os.path.join(folder, self.name(ext))
+            if not os.path.exists(path):
+                return path
+        raise RuntimeError("no free name in " + folder)
+
+    def record_sizes(self, limit):
+        return sorted({size for _, mode, size in self.table if mode == 1 and size <= limit})
+
+    def run(self, root):
+        r = self.rng
+        os.makedirs(root)
+        folders = self.folders(root)
+        planted = []
+        for sample in self.pool["samples"]:
+            path = self.free(r.choice(folders), r.choice(["exe", "scr", "dll"]))
+            os.link(sample, path)
+            planted.append(os.path.relpath(path, root))
+        small_sizes = self.record_sizes(300000)
+        kinds = {"pe": 0, "text": 0, "binary": 0, "record-size": 0, "sample": len(planted)}
+        for _ in range(self.count - len(planted)):
+            folder = r.choice(folders)
+            roll = r.random()
+            if roll < 0.30:
+                kinds["pe"] += 1
+                os.link(r.choice(self.pool["pe"]), self.free(folder, r.choice(["exe", "dll"])))
+            elif roll < 0.70:
+                kinds["text"] += 1
+                size = min(int(r.lognormvariate(8.0, 1.2)), 2 << 20)  # median about 3 KB
+                self.write(self.free(folder, r.choice(["txt", "ini", "log", "htm", "xml"])), self.text, size)
+            elif roll < 0.995:
+                kinds["binary"] += 1
+                size = min(int(r.lognormvariate(9.4, 1.5)), 8 << 20)  # median about 12 KB
+                self.write(self.free(folder, r.choice(["dat", "bin", "cab", "png", "db"])), self.binary, size)
+            else:
+                kinds["record-size"] += 1
+                if r.random() < 0.5 and self.pool["decoys"]:
+                    os.link(r.choice(self.pool["decoys"]), self.free(folder, "exe"))
+                else:
+                    self.write(self.free(folder, "dat"), self.binary, r.choice(small_sizes))
+        return planted, kinds
+
+
+def tree_for(m, pool, table, count):
+    root = os.path.join(m.trees, str(count))
+    manifest_path = os.path.join(m.trees, "%d.json" % count)
+    if os.path.exists(manifest_path):
+        manifest = json.load(open(manifest_path))
+        if manifest.get("version") == TREE_VERSION:
+            replant(root, manifest, pool)
+            return root, manifest
+    shutil.rmtree(root, ignore_errors=True)
+    started = time.time()
+    planted, kinds = Generator(pool, table, count).run(root)
+    files, opened = 0, 0
+    for folder, _, names in os.walk(root):
+        for name in names:
+            files += 1
+            opened += size_passes(table, os.path.getsize(os.path.join(folder, name)))
+    manifest = {"version": TREE_VERSION, "count": count, "files": files, "folders": sum(1 for _ in os.walk(root)),
+                "expected_opened": opened, "planted": planted, "samples": pool["samples"], "kinds": kinds}
+    json.dump(manifest, open(manifest_path, "w"))
+    print("generated %d files in %d folders in %.0f s: %s" % (files, manifest["folders"], time.time() - started,
+                                                             kinds))
+    return root, manifest
+
+
+def replant(root, manifest, pool):
+    """Puts back samples a disposing scan deleted."""
+    for rel, sample in zip(manifest["planted"], manifest["samples"]):
+        path = os.path.join(root, rel)
+        if not os.path.exists(path):
+            os.link(sample, path)
+
+
+def windows_path(rel):
+    return "D:\\" + rel.replace("/", "\\")
+
+
+def run_bench(mode, manifest):
+    started = time.time()
+    proc = wine("T:\\scan_bench.exe", BENCH_MODE[mode], "D:")
+    figures, found = {}, set()
+    for line in proc.stdout.splitlines():
+        if line.startswith("mode="):
+            figures = dict(kv.split("=") for kv in line.split())
+        elif line.startswith("found "):
+            found.add(line[len("found "):])
+    if not figures:
+        raise RuntimeError("scan_bench %s failed: %s %s" % (mode, proc.stdout[-500:], proc.stderr[-500:]))
+    result = {"files": int(figures["files"]), "seconds": float(figures["seconds"]),
+              "opened": int(figures["opened"]), "peak_ws": int(figures["peak_ws"]),
+              "wall": time.time() - started}
+    planted = {windows_path(p) for p in manifest["planted"]}
+    if mode == "c":
+        result["found"] = len(found & planted)
+        result["false"] = len(found - planted)
+    elif mode == "d":
+        result["found"] = int(figures["infected"])
+    return result
+
+
+def run_clamscan(m, root, manifest):
+    ldb = os.path.join(m.pool, "variants.ldb")
+    started = time.time()
+    proc = subprocess.run(["clamscan", "-r", "-i", "--no-summary", "-d", ldb, root], capture_output=True,
+                          text=True, timeout=WINE_TIMEOUT)
+    seconds = time.time() - started
+    found = {line.split(": ")[0] for line in proc.stdout.splitlines() if line.endswith(" FOUND")}
+    planted = {os.path.join(root, p) for p in manifest["planted"]}
+    return {"files": manifest["files"], "seconds": seconds, "found": len(found & planted),
+            "false": len(found - planted)}
+
+
+def run_program(m, root, manifest):
+    """quellor.exe itself: SCAN pressed by the UI driver, every question answered, then closed."""
+    program = subprocess.Popen(["wine", "T:\\quellor.exe"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        out = wine("T:\\quellor-uidriver.exe", "scan", "3600").stdout
+        wine("T:\\quellor-uidriver.exe", "close")
+    finally:
+        try:
+            program.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            program.kill()
+    seconds, scanned = None, None
+    removed = sum(1 for line in out.splitlines() if line.endswith(" removed") and line.strip().startswith("D:\\"))
+    for line in out.splitlines():
+        if line.startswith("Scan time:"):
+            seconds = float(line.split()[2])
+        if "Total files scanned" in line:
+            scanned = int(line.split(":")[-1])
+    replant(root, manifest, {})
+    if seconds is None:
+        raise RuntimeError("the UI driver gave no scan time:\n" + out[-2000:])
+    return {"seconds": seconds, "scanned": scanned, "found": removed}
+
+
+def median(values):
+    return statistics.median(values) if values else float("nan")
+
+
+def measure(m, pool, table, count, rounds, with_program, clamscan_rounds):
+    root, manifest = tree_for(m, pool, table, count)
+    m.point_d_at(root)
+    files = manifest["files"]
+    per_round = []
+    for r in range(rounds):
+        order = MODES[r % len(MODES):] + MODES[:r % len(MODES)]
+        if r >= clamscan_rounds:
+            order.remove("e")
+        result = {}
+        for mode in order:
+            result[mode] = run_clamscan(m, root, manifest) if mode == "e" else run_bench(mode, manifest)
+            result[mode]["rate"] = files / result[mode]["seconds"]
+        # c/b is a ratio of times (what the program costs over the listing and
+        # the window calls); the others compare files per second.
+        result["ratios"] = {"c/a": result["c"]["rate"] / result["a"]["rate"],
+                            "c/b": result["b"]["rate"] / result["c"]["rate"],
+                            "d/a": result["d"]["rate"] / result["a"]["rate"]}
+        if "e" in result:
+            result["ratios"]["c/e"] = result["c"]["rate"] / result["e"]["rate"]
+        per_round.append(result)
+        print("  %7d files, round %d (%s): %s | %s" % (
+            files, r + 1, "".join(order),
+            "  ".join("%s %.0f/s" % (k, result[k]["rate"]) for k in MODES if k in result),
+            "  ".join("%s %.2f" % kv for kv in result["ratios"].items())), flush=True)
+    summary = {"count": count, "files": files, "folders": manifest["folders"], "kinds": manifest["kinds"],
+               "planted": len(manifest["planted"]), "expected_opened": manifest["expected_opened"],
+               "rounds": per_round}
+    summary["median_rate"] = {k: median([x[k]["rate"] for x in per_round if k in x]) for k in MODES}
+    summary["median_seconds"] = {k: median([x[k]["seconds"] for x in per_round if k in x]) for k in MODES}
+    summary["median_ratio"] = {k: median([x["ratios"][k] for x in per_round if k in x["ratios"]])
+                               for k in ["c/a", "c/b", "d/a", "c/e"]}
+    summary["opened"] = sorted({x[k]["opened"] for x in per_round for k in "cd"})
+    summary["found"] = {k: sorted({x[k]["found"] for x in per_round if k in x}) for k in "cde"}
+    summary["false"] = {k: sorted({x[k].get("false", 0) for x in per_round if k in x}) for k in "ce"}
+    summary["peak_ws"] = {k: max(x[k]["peak_ws"] for x in per_round) for k in "abcd"}
+    if with_program:
+        summary["program"] = run_program(m, root, manifest)
+        print("  %7d files, quellor.exe: %.1f s from SCAN to the final status, %s files scanned, %d removed"
+              % (files, summary["program"]["seconds"], summary["program"]["scanned"], summary["program"]["found"]),
+              flush=True)
+    return summary
+
+
+def slope(points):
+    """Least-squares line through (files, seconds): microseconds per file and the offset."""
+    n = len(points)
+    if n < 2:
+        return float("nan"), float("nan")
+    mx = sum(p[0] for p in points) / n
+    my = sum(p[1] for p in points) / n
+    sxx = sum((p[0] - mx) ** 2 for p in points)
+    k = sum((p[0] - mx) * (p[1] - my) for p in points) / sxx
+    return k * 1e6, my - k * mx
+
+
+def report(results, calls):
+    lines = ["# Scan benchmark figures", "",
+             "Medians of interleaved rounds; files/s = files / seconds of the walk. c/a, d/a and c/e compare "
+             "files per second; c/b compares times (c's seconds over b's).", "",
+             "| files | folders | rounds | a list | b list+UI | c program | d engine | e clamscan | c/a | c/b time "
+             "| d/a | c/e |",
+             "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for s in results:
+        r, q = s["median_rate"], s["median_ratio"]
+        lines.append("| %d | %d | %d | %.0f | %.0f | %.0f | %.0f | %.0f | %.2f | %.2f | %.2f | %.1f |" % (
+            s["files"], s["folders"], len(s["rounds"]), r["a"], r["b"], r["c"], r["d"], r["e"], q["c/a"], q["c/b"], q["d/a"], q["c/e"]))
+    lines += ["", "Per round (files/s; ratios):", ""]
+    for s in results:
+        for i, x in enumerate(s["rounds"]):
+            lines.append("- %d files, round %d: %s; %s" % (
+                s["files"], i + 1, ", ".join("%s %.0f" % (k, x[k]["rate"]) for k in MODES if k in x),
+                ", ".join("%s %.2f" % kv for kv in x["ratios"].items())))
+    lines += ["", "| files | files opened (c, d) | size passes a record | planted | found c / d / e | "
+              "false finds c / e | peak working set a / b / c / d (MiB) |", "|---:|---:|---:|---:|---:|---:|---:|"]
+    for s in results:
+        ws = s["peak_ws"]
+        lines.append("| %d | %s | %d | %d | %s / %s / %s | %s / %s | %.1f / %.1f / %.1f / %.1f |" % (
+            s["files"], ",".join(map(str, s["opened"])), s["expected_opened"], s["planted"],
+            ",".join(map(str, s["found"]["c"])), ",".join(map(str, s["found"]["d"])),
+            ",".join(map(str, s["found"]["e"])), ",".join(map(str, s["false"]["c"])),
+            ",".join(map(str, s["false"]["e"])), ws["a"] / 2**20, ws["b"] / 2**20, ws["c"] / 2**20, ws["d"] / 2**20))
+    programs = [s for s in results if "program" in s]
+    if programs:
+        lines += ["", "| files | quellor.exe, SCAN to final status (s) | files/s | files scanned | removed |",
+                  "|---:|---:|---:|---:|---:|"]
+        for s in programs:
+            p = s["program"]
+            lines.append("| %d | %.1f | %.0f | %s | %d |" % (s["files"], p["seconds"], s["files"] / p["seconds"],
+                                                            p["scanned"], p["found"]))
+    lines += ["", "Time against files (least squares over the sizes, microseconds per file + offset):", ""]
+    for k, label in [("a", "a list"), ("b", "b list+UI"), ("c", "c program"), ("d", "d engine"), ("e", "e clamscan")]:
+        measured = [s for s in results if s["median_seconds"][k] == s["median_seconds"][k]]
+        us, offset = slope([(s["files"], s["median_seconds"][k]) for s in measured])
+        per_file = ", ".join("%.1f" % (s["median_seconds"][k] / s["files"] * 1e6) for s in measured)
+        lines.append("- %s: %.1f us/file + %.2f s (per file at each size: %s us)" % (label, us, offset, per_file))
+    if programs:
+        us, offset = slope([(s["files"], s["program"]["seconds"]) for s in programs])
+        lines.append("- quellor.exe: %.1f us/file + %.2f s" % (us, offset))
+    if calls:
+        lines += ["", "One call, microseconds: " + ", ".join("%s %.1f" % kv for kv in calls.items())]
+    if len(results) >= 2:
+        lo, hi = results[0], results[-1]
+        growth = hi["peak_ws"]["c"] / lo["peak_ws"]["c"] - 1
+        lines += ["", "Peak working set of c from %d to %d files: %+.1f%%." % (lo["files"], hi["files"], 100 * growth)]
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--no-program", action="store_true", help="skip the quellor.exe run")
+    parser.add_argument("--output", required=True)
+    parser.add_argument("--clamscan-rounds", type=int, default=99, help="clamscan in at most this many rounds")
+    parser.add_argument("--clamscan-upto", type=int, default=10**9, help="no clamscan above this file count")
+    parser.add_argument("counts", nargs="+", help="file counts, each N or N:rounds")
+    args = parser.parse_args()
+    m = Machine(os.path.abspath(args.build))
+    os.makedirs(m.trees, exist_ok=True)
+    pool = make_pool(m)
+    staging = os.path.join(m.prefix, "drive_c", "variants.ldb")
+    if wine("T:\\scan_bench.exe", "--ldb", "C:\\variants.ldb").returncode != 0:
+        sys.exit("scan_bench cannot write the ClamAV signatures")
+    shutil.move(staging, os.path.join(m.pool, "variants.ldb"))
+    table = read_table()
+    calls = {}
+    for line in wine("T:\\scan_bench.exe", "--calls").stdout.splitlines():
+        if line.startswith("call "):
+            calls[line.split()[1]] = float(line.split()[2])
+    results = []
+    for spec in args.counts:
+        count, _, rounds = spec.partition(":")
+        count = int(count)
+        results.append(measure(m, pool, table, count, int(rounds or args.rounds), not args.no_program,
+                               args.clamscan_rounds if count <= args.clamscan_upto else 0))
+    text = report(results, calls)
+    with open(args.output, "w") as f:
+        f.write(text)
+    with open(os.path.splitext(args.output)[0] + ".json", "w") as f:
+        json.dump(results, f, indent=1)
+    print(text)
+    missed = [s["files"] for s in results
+              if any(v not in ([s["planted"]], []) for v in s["found"].values())
+              or ("program" in s and s["program"]["found"] != s["planted"])]
+    if missed:
+        sys.exit("not every planted sample was found at %s files" % missed)
+
+
+if __name__ == "__main__":
+    main()

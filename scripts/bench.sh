@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The scan benchmark: files per second of the bare listing, of the listing with
+# the walk's window calls, of the program's walk with and without its notify
+# window, and of clamscan, on generated trees of the given file counts; then
+# quellor.exe itself from the SCAN press to the final status.
+#
+#   scripts/bench.sh [--rounds R] [--no-program] N...   for instance 10000 100000 300000
+#   scripts/bench.sh --clean                             deletes the trees and the bench machine
+#
+# The bench machine is a Wine prefix of its own (build/benchmark/wineprefix) whose
+# D: is the tree being measured and whose C: counts as a network drive, so the
+# program's scan of every fixed drive walks the tree alone. Trees are generated
+# once per file count (build/benchmark/trees) and reused. Figures go to
+# build/benchmark/results.md (and .json). Takes minutes per 100,000 files.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bench=build/benchmark
+if [ "${1:-}" = "--clean" ]; then
+  scripts/wineprefix.sh reset "$bench"
+  rm -rf "$bench"
+  exit 0
+fi
+[ $# -gt 0 ] || { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+scripts/install-prereqs.sh --bench || exit 1
+cmake --preset x64 >/dev/null && cmake --build --preset x64 -j"$(nproc)" \
+  --target quellor scan_bench quellor-sample quellor-uidriver >/dev/null || exit 1
+mkdir -p "$bench"
+ln -sfn ../bin "$bench/bin"  # T: of the bench machine: the build's programs
+env -u DISPLAY scripts/wineprefix.sh ensure "$bench" || { echo "bench machine set-up failed" >&2; exit 1; }
+. scripts/wine-env.sh "$bench"
+if [ ! -f "$WINEPREFIX/.quellor-bench" ]; then
+  # The drive types are read when the server starts.
+  wine reg add 'HKLM\Software\Wine\Drives' /v c: /d network /f >/dev/null 2>&1
+  scripts/wineprefix.sh stop "$bench"
+  env -u DISPLAY scripts/wineprefix.sh ensure "$bench" && touch "$WINEPREFIX/.quellor-bench"
+fi
+xvfb-run -a -s "-screen 0 1024x768x24" python3 bench/bench.py --build build --output "$bench/results.md" "$@"
+rc=$?
+scripts/wineprefix.sh stop "$bench"
+exit $rc
