@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ScanApp.h"
+#include "common/LibraryFunction.h"
 #include "common/ProgramTexts.h"
 #include "common/RegistryRead.h"
 #include "common/Text.h"
@@ -48,11 +49,7 @@ std::string BoundedText(const char (&text)[N]) {
 // name, so shell32.dll is no import of the program and cannot keep it from
 // starting. The library stays loaded: the shell may still be at work in it.
 void OpenWithShell(const char* address) {
-  const HMODULE shell = LoadLibraryA("shell32.dll");
-  if (!shell) return;
-  using ShellExecuteFunction = decltype(&::ShellExecuteA);
-  const auto open = reinterpret_cast<ShellExecuteFunction>(
-      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  const auto open = LibraryFunction<decltype(&::ShellExecuteA)>(LoadLibraryA("shell32.dll"), "ShellExecuteA");
   if (open) open(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 

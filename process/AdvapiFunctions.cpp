@@ -1,15 +1,16 @@
 #include "process/AdvapiFunctions.h"
 
+#include "common/LibraryFunction.h"
+
 namespace {
 
 // The program imports advapi32's registry functions, so the library is loaded
 // for its whole run; the function is looked up in it by name.
 template <typename Function>
 Function Resolve(const char* name) {
-  const HMODULE advapi = GetModuleHandleA("advapi32.dll");
-  const FARPROC found = advapi ? GetProcAddress(advapi, name) : nullptr;
+  const auto found = LibraryFunction<Function>(GetModuleHandleA("advapi32.dll"), name);
   if (!found) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+  return found;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/LibraryFunction.h"
+
 namespace {
 
 constexpr char KERNEL_LIBRARY[] = "Kernel32.dll";
@@ -12,12 +14,6 @@ using SnapshotFunction = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
 using EntryFunction = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
 using EnumProcessesFunction = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
 using ModuleFileNameFunction = DWORD(WINAPI*)(HANDLE process, HMODULE module, char* name, DWORD size);
-
-// A function of a loaded library by name, as the type the caller uses.
-template <typename Function>
-Function Resolve(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 // The file name of the process's main module, empty when it cannot be read.
 void ReadImageName(ModuleFileNameFunction moduleFileName, HANDLE process, char (&name)[MAX_PATH]) {
@@ -51,14 +47,14 @@ void ProcessList::Clear() {
 ListOutcome TakePsapiList(ProcessList& list, RefusedOpenHandler onRefused) {
   LoadedLibrary psapi(PSAPI_LIBRARY);
   if (!psapi.module()) return ListOutcome::NoList;
-  auto enumProcesses = Resolve<EnumProcessesFunction>(psapi.module(), "EnumProcesses");
+  auto enumProcesses = LibraryFunction<EnumProcessesFunction>(psapi.module(), "EnumProcesses");
   if (!enumProcesses) return ListOutcome::NoList;
   DWORD ids[PSAPI_PROCESS_LIMIT] = {};
   DWORD bytes = 0;
   enumProcesses(ids, sizeof ids, &bytes);  // its result is not needed: the count tells
   const DWORD count = (bytes < sizeof ids ? bytes : sizeof ids) / sizeof ids[0];
   if (count == 0) return ListOutcome::NoList;
-  auto moduleFileName = Resolve<ModuleFileNameFunction>(psapi.module(), "GetModuleFileNameExA");
+  auto moduleFileName = LibraryFunction<ModuleFileNameFunction>(psapi.module(), "GetModuleFileNameExA");
   if (!moduleFileName) return ListOutcome::NoList;
 
   for (DWORD i = 0; i < count; ++i) {
@@ -110,21 +106,21 @@ ToolhelpLibrary::ToolhelpLibrary() : kernel_(KERNEL_LIBRARY) {}
 
 HANDLE ToolhelpLibrary::Snapshot() const {
   if (!loaded()) return INVALID_HANDLE_VALUE;
-  auto snapshot = Resolve<SnapshotFunction>(kernel_.module(), "CreateToolhelp32Snapshot");
+  auto snapshot = LibraryFunction<SnapshotFunction>(kernel_.module(), "CreateToolhelp32Snapshot");
   return snapshot ? snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
 }
 
 // The entry's size field is set before every read: the platform checks it.
 bool ToolhelpLibrary::First(HANDLE snapshot, PROCESSENTRY32* entry) const {
   if (!loaded()) return false;
-  auto first = Resolve<EntryFunction>(kernel_.module(), "Process32First");
+  auto first = LibraryFunction<EntryFunction>(kernel_.module(), "Process32First");
   entry->dwSize = sizeof *entry;
   return first && first(snapshot, entry);
 }
 
 bool ToolhelpLibrary::Next(HANDLE snapshot, PROCESSENTRY32* entry) const {
   if (!loaded()) return false;
-  auto next = Resolve<EntryFunction>(kernel_.module(), "Process32Next");
+  auto next = LibraryFunction<EntryFunction>(kernel_.module(), "Process32Next");
   entry->dwSize = sizeof *entry;
   return next && next(snapshot, entry);
 }

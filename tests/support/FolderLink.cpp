@@ -4,6 +4,9 @@
 
 #include <utility>
 
+#include "common/LibraryFunction.h"
+#include "tools/uidriver/UiDriver.h"
+
 namespace {
 
 constexpr DWORD LINK_WAIT_MS = 5000;
@@ -16,9 +19,7 @@ constexpr char HOST_RM[] = "\\\\?\\unix\\bin\\rm";
 // The host path of a Windows path under Wine; empty elsewhere.
 std::string HostPath(const std::string& path) {
   using UnixName = char*(CDECL*)(const WCHAR*);
-  const auto unixName =
-      reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  const auto unixName = LibraryFunction<UnixName>(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
   if (!unixName) return "";
   WCHAR wide[MAX_PATH];
   if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return "";
@@ -31,15 +32,11 @@ std::string HostPath(const std::string& path) {
 
 // Starts a host program; Wine hands it no handle to wait on, so the caller
 // waits for its effect.
-bool RunOnHost(const std::string& commandLine) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  std::string line = commandLine;
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  if (process.hProcess) CloseHandle(process.hProcess);
-  if (process.hThread) CloseHandle(process.hThread);
+bool RunOnHost(const char* program, const std::string& arguments) {
+  HANDLE process = nullptr;
+  DWORD id = 0;
+  if (!LaunchProcess(program, std::string(program) + " " + arguments, "", process, id)) return false;
+  if (process) CloseHandle(process);
   return true;
 }
 
@@ -64,11 +61,11 @@ FolderLink::FolderLink(std::string link, const std::string& target) : link_(std:
   const std::string hostTarget = HostPath(target);
   hostLink_ = HostPath(link_);
   if (hostTarget.empty() || hostLink_.empty()) return;
-  made_ = RunOnHost(std::string(HOST_LN) + " -sfn " + Quoted(hostTarget) + " " + Quoted(hostLink_)) && WaitUntil(true, link_);
+  made_ = RunOnHost(HOST_LN, "-sfn " + Quoted(hostTarget) + " " + Quoted(hostLink_)) && WaitUntil(true, link_);
 }
 
 FolderLink::~FolderLink() {
   if (!made_) return;
   // rm without -r removes the link itself, never what it leads to.
-  if (RunOnHost(std::string(HOST_RM) + " -f " + Quoted(hostLink_))) WaitUntil(false, link_);
+  if (RunOnHost(HOST_RM, "-f " + Quoted(hostLink_))) WaitUntil(false, link_);
 }
