@@ -10,7 +10,8 @@ rounds of, in rotating order:
   b  listing + window calls   scan_bench ui
   c  the program's walk       scan_bench scan   (detection, hidden notify window)
   d  the engine alone         scan_bench engine (no notify window)
-  e  clamscan                 the variant table as ClamAV logical signatures
+  e  clamscan                 the variant table as ClamAV logical signatures,
+                              written by quellor-sigs
 then times quellor.exe itself from the SCAN press to the final status through
 the UI driver.
 """
@@ -25,9 +26,13 @@ import sys
 import tempfile
 import time
 
-TREE_VERSION = 1
+TREE_VERSION = 2
 SEED = 20240611
-SAMPLE_ROWS = [1, 5, 9, 13, 17, 18, 21, 25, 29, 33, 37, 41, 44, 49, 53, 57]
+# Rows whose samples the ClamAV signatures reach (both windows in the entry
+# point's section), so that every engine must find every planted sample; each is
+# planted twice, under two names.
+SAMPLE_ROWS = [3, 8, 9, 16, 21, 44, 45]
+SAMPLE_COPIES = 2
 DECOY_ROWS = [4, 5, 18, 44]
 DECOY_KINDS = ["window1", "window2", "notpe"]
 MODES = ["a", "b", "c", "d", "e"]
@@ -46,8 +51,9 @@ def wine(*args, timeout=WINE_TIMEOUT):
 
 
 class Machine:
-    def __init__(self, build):
+    def __init__(self, build, ldb):
         self.build = build
+        self.ldb = ldb
         self.bench = os.path.join(build, "benchmark")
         self.prefix = os.environ["WINEPREFIX"]
         self.pool = os.path.join(self.bench, "pool")
@@ -88,7 +94,9 @@ def make_pool(m):
     samples = os.path.join(m.pool, "samples")
     stamp = os.path.join(m.pool, "ready.json")
     if os.path.exists(stamp):
-        return json.load(open(stamp))
+        made = json.load(open(stamp))
+        if made.get("rows") == SAMPLE_ROWS:
+            return made
     shutil.rmtree(m.pool, ignore_errors=True)
     os.makedirs(pe)
     os.makedirs(samples)
@@ -112,7 +120,7 @@ def make_pool(m):
         pe_files.append(target)
     staging = os.path.join(m.prefix, "drive_c", "bench-pool")
     os.makedirs(staging, exist_ok=True)
-    made = {"samples": [], "decoys": []}
+    made = {"rows": SAMPLE_ROWS, "samples": [], "decoys": []}
     jobs = [(row, "match") for row in SAMPLE_ROWS] + [(row, kind) for row in DECOY_ROWS for kind in DECOY_KINDS]
     for row, kind in jobs:
         name = "row%02d-%s.bin" % (row, kind)
@@ -124,6 +132,19 @@ def make_pool(m):
     made["pe"] = pe_files
     json.dump(made, open(stamp, "w"))
     return made
+
+
+def check_signatures(m, pool):
+    """clamscan with the exported signatures finds every sample and no decoy."""
+    found = clamscan_finds(m, os.path.dirname(pool["samples"][0]))
+    if found != set(pool["samples"]):
+        sys.exit("the ClamAV signatures find %s of the pool's samples %s" % (sorted(found), sorted(pool["samples"])))
+
+
+def clamscan_finds(m, root):
+    proc = subprocess.run(["clamscan", "-r", "-i", "--no-summary", "-d", m.ldb, root], capture_output=True,
+                          text=True, timeout=WINE_TIMEOUT)
+    return {line.split(": ")[0] for line in proc.stdout.splitlines() if line.endswith(" FOUND")}
 
 
 class Generator:
@@ -180,10 +201,12 @@ class Generator:
         os.makedirs(root)
         folders = self.folders(root)
         planted = []
-        for sample in self.pool["samples"]:
+        sources = []
+        for sample in self.pool["samples"] * SAMPLE_COPIES:
             path = self.free(r.choice(folders), r.choice(["exe", "scr", "dll"]))
             os.link(sample, path)
             planted.append(os.path.relpath(path, root))
+            sources.append(sample)
         small_sizes = self.record_sizes(300000)
         kinds = {"pe": 0, "text": 0, "binary": 0, "record-size": 0, "sample": len(planted)}
         for _ in range(self.count - len(planted)):
@@ -206,7 +229,7 @@ class Generator:
                     os.link(r.choice(self.pool["decoys"]), self.free(folder, "exe"))
                 else:
                     self.write(self.free(folder, "dat"), self.binary, r.choice(small_sizes))
-        return planted, kinds
+        return planted, sources, kinds
 
 
 def tree_for(m, pool, table, count):
@@ -219,14 +242,14 @@ def tree_for(m, pool, table, count):
             return root, manifest
     shutil.rmtree(root, ignore_errors=True)
     started = time.time()
-    planted, kinds = Generator(pool, table, count).run(root)
+    planted, sources, kinds = Generator(pool, table, count).run(root)
     files, opened = 0, 0
     for folder, _, names in os.walk(root):
         for name in names:
             files += 1
             opened += size_passes(table, os.path.getsize(os.path.join(folder, name)))
     manifest = {"version": TREE_VERSION, "count": count, "files": files, "folders": sum(1 for _ in os.walk(root)),
-                "expected_opened": opened, "planted": planted, "samples": pool["samples"], "kinds": kinds}
+                "expected_opened": opened, "planted": planted, "samples": sources, "kinds": kinds}
     json.dump(manifest, open(manifest_path, "w"))
     print("generated %d files in %d folders in %.0f s: %s" % (files, manifest["folders"], time.time() - started,
                                                              kinds))
@@ -269,12 +292,9 @@ def run_bench(mode, manifest):
 
 
 def run_clamscan(m, root, manifest):
-    ldb = os.path.join(m.pool, "variants.ldb")
     started = time.time()
-    proc = subprocess.run(["clamscan", "-r", "-i", "--no-summary", "-d", ldb, root], capture_output=True,
-                          text=True, timeout=WINE_TIMEOUT)
+    found = clamscan_finds(m, root)
     seconds = time.time() - started
-    found = {line.split(": ")[0] for line in proc.stdout.splitlines() if line.endswith(" FOUND")}
     planted = {os.path.join(root, p) for p in manifest["planted"]}
     return {"files": manifest["files"], "seconds": seconds, "found": len(found & planted),
             "false": len(found - planted)}
@@ -419,6 +439,7 @@ def report(results, calls):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
+    parser.add_argument("--signatures", required=True, help="the ClamAV database quellor-sigs wrote")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--no-program", action="store_true", help="skip the quellor.exe run")
     parser.add_argument("--output", required=True)
@@ -426,13 +447,10 @@ def main():
     parser.add_argument("--clamscan-upto", type=int, default=10**9, help="no clamscan above this file count")
     parser.add_argument("counts", nargs="+", help="file counts, each N or N:rounds")
     args = parser.parse_args()
-    m = Machine(os.path.abspath(args.build))
+    m = Machine(os.path.abspath(args.build), os.path.abspath(args.signatures))
     os.makedirs(m.trees, exist_ok=True)
     pool = make_pool(m)
-    staging = os.path.join(m.prefix, "drive_c", "variants.ldb")
-    if wine("T:\\scan_bench.exe", "--ldb", "C:\\variants.ldb").returncode != 0:
-        sys.exit("scan_bench cannot write the ClamAV signatures")
-    shutil.move(staging, os.path.join(m.pool, "variants.ldb"))
+    check_signatures(m, pool)
     table = read_table()
     calls = {}
     for line in wine("T:\\scan_bench.exe", "--calls").stdout.splitlines():
