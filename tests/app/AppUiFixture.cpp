@@ -55,6 +55,28 @@ void AppUi::Start() {
   ASSERT_TRUE(program_.Start(QuellorPath(), OwnExecutableFolder())) << QuellorPath();
   main_ = WaitForVisibleWindow(program_, PROGRAM_TITLE, START_MS);
   ASSERT_NE(nullptr, main_) << "the main window did not appear";
+  // Shown is not yet settled: under Wine the activation that the X server's
+  // focus brings can come after the window appears, and it hands the focus to
+  // the dialog's first tab stop, away from a button the mouse has just lit.
+  // Tests start once the window is active and its focus has held still.
+  ASSERT_TRUE(InputHoldsStill(main_)) << "the main window did not become active and settle";
+}
+
+bool AppUi::InputHoldsStill(HWND window) {
+  constexpr DWORD STILL_MS = 600;
+  constexpr DWORD POLL_MS = 20;
+  GUITHREADINFO last = {};
+  DWORD stillFor = 0;
+  for (DWORD waited = 0; waited < START_MS; waited += POLL_MS) {
+    const GUITHREADINFO input = ThreadInput(window);
+    const bool active = input.hwndActive == window && input.hwndFocus != nullptr;
+    const bool same = input.hwndActive == last.hwndActive && input.hwndFocus == last.hwndFocus;
+    stillFor = active && same ? stillFor + POLL_MS : 0;
+    if (stillFor >= STILL_MS) return true;
+    last = input;
+    Sleep(POLL_MS);
+  }
+  return false;
 }
 
 void AppUi::ExpectState(const std::vector<Expected>& table, const char* state) {
