@@ -51,18 +51,10 @@ void AppUi::TearDown() {
   MoveMouse(MOUSE_PARKING);
 }
 
-void AppUi::Start() {
-  ASSERT_TRUE(program_.Start(QuellorPath(), OwnExecutableFolder())) << QuellorPath();
-  main_ = WaitForVisibleWindow(program_, PROGRAM_TITLE, START_MS);
-  ASSERT_NE(nullptr, main_) << "the main window did not appear";
-  // Shown is not yet settled: under Wine the activation that the X server's
-  // focus brings can come after the window appears, and it hands the focus to
-  // the dialog's first tab stop, away from a button the mouse has just lit.
-  // Tests start once the window is active and its focus has held still.
-  ASSERT_TRUE(InputHoldsStill(main_)) << "the main window did not become active and settle";
-}
+namespace {
 
-bool AppUi::InputHoldsStill(HWND window) {
+// True once the window is active and its focus has not moved for a while.
+bool InputHoldsStill(HWND window) {
   constexpr DWORD STILL_MS = 600;
   constexpr DWORD POLL_MS = 20;
   GUITHREADINFO last = {};
@@ -77,6 +69,19 @@ bool AppUi::InputHoldsStill(HWND window) {
     Sleep(POLL_MS);
   }
   return false;
+}
+
+}  // namespace
+
+void AppUi::Start() {
+  ASSERT_TRUE(program_.Start(QuellorPath(), OwnExecutableFolder())) << QuellorPath();
+  main_ = WaitForVisibleWindow(program_, PROGRAM_TITLE, START_MS);
+  ASSERT_NE(nullptr, main_) << "the main window did not appear";
+  // Shown is not yet settled: under Wine the activation that the X server's
+  // focus brings can come after the window appears, and it hands the focus to
+  // the dialog's first tab stop, away from a button the mouse has just lit.
+  // Tests start once the window is active and its focus has held still.
+  ASSERT_TRUE(InputHoldsStill(main_)) << "the main window did not become active and settle";
 }
 
 void AppUi::ExpectState(const std::vector<Expected>& table, const char* state) {

@@ -52,8 +52,6 @@ class AppUi : public ::testing::Test {
   void TearDown() override;
 
   void Start();
-  // True once the window is active and its focus has not moved for a while.
-  static bool InputHoldsStill(HWND window);
   void ExpectState(const std::vector<Expected>& table, const char* state);
   std::string Text(int id);
   // Presses SCAN and waits until the walk reports its first file: from then
