@@ -72,7 +72,7 @@ void CMsgDlg::DoDataExchange(CDataExchange* exchange) {
 // screen origin and given back unchanged as positions within the dialog.
 BOOL CMsgDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  const Growth growth = GrowthFor(m_text.size());
+  const Growth growth = GrowthFor(static_cast<std::size_t>(m_text.GetLength()));
   CRect dialogRect;
   GetWindowRect(dialogRect);
   MoveWindow(0, 0, dialogRect.Width() + growth.b, dialogRect.Height() + growth.c);
@@ -85,7 +85,8 @@ BOOL CMsgDlg::OnInitDialog() {
                            textRect.Height() + growth.c + (highDpiFlag ? HIGH_DPI_EXTRA_HEIGHT : 0));
   const int iconTop = textRect.top - ICON_ABOVE_TEXT;
 
-  for (NCExButton* button : {&m_plainOkButton, &m_okButton, &m_cancelButton, &m_yesButton, &m_noButton}) {
+  NCExButton* const buttons[] = {&m_plainOkButton, &m_okButton, &m_cancelButton, &m_yesButton, &m_noButton};
+  for (NCExButton* button : buttons) {
     CRect rect;
     button->GetWindowRect(rect);
     MoveKeepingSize(*button, rect.left + growth.b / 2, buttonTop);
@@ -101,8 +102,8 @@ BOOL CMsgDlg::OnInitDialog() {
     m_iconArea.GetWindowRect(iconRect);
     MoveKeepingSize(m_iconArea, iconRect.left, iconTop);
   }
-  m_messageText.SetWindowText(m_text.c_str());
-  SetWindowText(m_title.empty() ? PROGRAM_TITLE : m_title.c_str());
+  m_messageText.SetWindowText(m_text);
+  SetWindowText(m_title.IsEmpty() ? PROGRAM_TITLE : m_title.GetString());
   if (mainDialog) CenterWindow(mainDialog);
   return TRUE;
 }

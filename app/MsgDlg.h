@@ -1,8 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 #include "common/ResourceIds.h"
 #include "controls/NCExButton.h"
 #include "framework/Controls.h"
@@ -28,8 +26,8 @@ class CMsgDlg : public CDialog {
   int m_plainOkMode = 0;
   int m_okCancelMode = 0;
   int m_yesNoMode = 0;
-  std::string m_text;
-  std::string m_title = "Tessmark Ver 7.5";
+  CString m_text;
+  CString m_title = "Tessmark Ver 7.5";
 
  protected:
   void DoDataExchange(CDataExchange* exchange) override;

@@ -2,9 +2,7 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "app/ScanApp.h"
 #include "common/LibraryFunction.h"
@@ -30,6 +28,8 @@ constexpr int HIGH_DPI = 120;
 constexpr COLORREF WHITE = RGB(255, 255, 255);
 constexpr COLORREF SKIN_KEY_COLOUR = RGB(255, 0, 255);
 constexpr std::size_t ADDRESS_SIZE = 512;
+// Room for the headline, the sub-title and the searching line.
+constexpr std::size_t WELCOME_TEXT_SIZE = 256;
 
 constexpr char SCANNING_CAPTION[] = "Scanning";
 constexpr char NOTICE_TEXT[] = "Copyright (C) 2003 Halvex Software. All rights reserved.";
@@ -39,10 +39,11 @@ constexpr char SUITE_TEXT[] = "This program is a part of Calvorin antivirus soft
 constexpr int SEARCHING_FONT_HEIGHT = 15;
 constexpr char SEARCHING_FONT_FACE[] = "Arial";
 
-// A fixed-size text of the engine as a string, never read past its buffer.
+// A fixed-size text of the engine as a terminated copy, never read past its
+// buffer.
 template <std::size_t N>
-std::string BoundedText(const char (&text)[N]) {
-  return std::string(text, strnlen(text, N));
+CString BoundedText(const char (&text)[N]) {
+  return CString(text, BoundedLength(text, N));
 }
 
 // The shell is loaded when a link is pressed and ShellExecuteA looked up by
@@ -55,9 +56,7 @@ void OpenWithShell(const char* address) {
 
 void OpenAddress(const char* page) {
   char address[ADDRESS_SIZE];
-  const int length = std::snprintf(address, sizeof address, "%s%s", SITE_ADDRESS, page);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof address) return;
-  OpenWithShell(address);
+  if (FormatText(address, sizeof address, "%s%s", SITE_ADDRESS, page)) OpenWithShell(address);
 }
 
 }  // namespace
@@ -170,11 +169,12 @@ void CScanDlg::HideScanControls() {
 }
 
 void CScanDlg::SetWelcomeTexts() {
-  const std::string family(FAMILY_NAME);
-  m_headline.SetWindowText(
-      (std::string(PROGRAM_TITLE) + " - Tool to detect and remove all the variants of " + family + " Trojan")
-          .c_str());
-  m_subTitle.SetWindowText(("for " + family + " Trojan").c_str());
+  char text[WELCOME_TEXT_SIZE];
+  FormatText(text, sizeof text, "%s - Tool to detect and remove all the variants of %s Trojan", PROGRAM_TITLE,
+             FAMILY_NAME);
+  m_headline.SetWindowText(text);
+  FormatText(text, sizeof text, "for %s Trojan", FAMILY_NAME);
+  m_subTitle.SetWindowText(text);
   m_noticeLine.SetWindowText(NOTICE_TEXT);
   m_suiteLine.SetWindowText(SUITE_TEXT);
 }
@@ -284,8 +284,9 @@ void CScanDlg::ShowScanControls() {
   m_reportFrame.ShowWindow(SW_SHOW);
   m_statusFrame.SetWindowText(SCANNING_CAPTION);
   m_cancelButton.ShowWindow(SW_SHOW);
-  m_searchingLine.SetWindowText(
-      (std::string("Searching for ") + FAMILY_NAME + " Trojan and its variants").c_str());
+  char searching[WELCOME_TEXT_SIZE];
+  FormatText(searching, sizeof searching, "Searching for %s Trojan and its variants", FAMILY_NAME);
+  m_searchingLine.SetWindowText(searching);
   if (!m_searchingFont.m_hObject) {
     m_searchingFont.CreateFont(SEARCHING_FONT_HEIGHT, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
@@ -311,13 +312,13 @@ void CScanDlg::OnTimer(UINT_PTR timerId) {
 // Also reached when the platform enables or disables the dialog (the message
 // number is WM_ENABLE's): it only shows the status text again.
 LRESULT CScanDlg::OnStatusText(WPARAM, LPARAM) {
-  m_statusLine.SetWindowText(BoundedText(scanState.currentFile).c_str());
+  m_statusLine.SetWindowText(BoundedText(scanState.currentFile));
   return 0;
 }
 
 LRESULT CScanDlg::OnReportLine(WPARAM, LPARAM) {
   if (m_reportList.GetCount() >= REPORT_LIST_LIMIT && scanState.keepList == 0) m_reportList.ResetContent();
-  m_reportList.AddString(BoundedText(scanState.reportLine).c_str());
+  m_reportList.AddString(BoundedText(scanState.reportLine));
   const int count = m_reportList.GetCount();
   if (count > 2) m_reportList.SetCurSel(count - 1);
   UpdateListExtent();
@@ -332,8 +333,8 @@ void CScanDlg::UpdateListExtent() {
     CClientDC dc(&m_reportList);
     const int count = m_reportList.GetCount();
     for (int index = 0; index < count; ++index) {
-      const std::string line = m_reportList.GetText(index);
-      const CSize size = dc.GetTextExtent(line.c_str(), static_cast<int>(line.size()));
+      const CString line = m_reportList.GetText(index);
+      const CSize size = dc.GetTextExtent(line, line.GetLength());
       if (size.cx > widest) widest = size.cx;
     }
   }

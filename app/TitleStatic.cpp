@@ -20,6 +20,6 @@ void CTitleStatic::OnPaint() {
   dc.SetTextColor(m_textColour);
   HGDIOBJ previousFont = dc.SelectObject(&boldFont);
   dc.SetBkColor(TITLE_BAND_COLOUR);
-  dc.DrawText(m_text.c_str(), m_clientRect, DT_CENTER | DT_VCENTER);
+  dc.DrawText(m_text.GetString(), m_clientRect, DT_CENTER | DT_VCENTER);
   if (previousFont) dc.SelectObject(previousFont);
 }

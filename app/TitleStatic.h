@@ -1,8 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 #include "framework/Controls.h"
 
 // The main dialog's sub-title: its window text in the shared bold font, white
@@ -19,7 +17,7 @@ class CTitleStatic : public CStatic {
 
  private:
   static const MessageMapEntry messageEntries[];
-  std::string m_text;
+  CString m_text;
   CRect m_clientRect;
   COLORREF m_textColour;
 };

@@ -1,7 +1,7 @@
 #include "common/RegistryRead.h"
 
-#include <algorithm>
-#include <vector>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -9,21 +9,24 @@ namespace {
 // dataSize - 1 bytes are kept.
 RegistryRead ReadInPart(HKEY key, const char* valueName, DWORD size, char* data, DWORD dataSize) {
   if (size > REGISTRY_LARGEST_READ) return RegistryRead::TooLarge;
-  std::vector<char> whole(size);
+  auto* whole = static_cast<BYTE*>(std::malloc(size));
+  if (!whole) return RegistryRead::Absent;
   DWORD got = size;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(whole.data()), &got) !=
-      ERROR_SUCCESS)
-    return RegistryRead::Absent;
-  const DWORD kept = std::min(std::min(got, size), dataSize - 1);
-  std::copy(whole.begin(), whole.begin() + kept, data);
-  return RegistryRead::Read;
+  const bool read = RegQueryValueExA(key, valueName, nullptr, nullptr, whole, &got) == ERROR_SUCCESS;
+  if (read) {
+    DWORD kept = got < size ? got : size;
+    if (kept > dataSize - 1) kept = dataSize - 1;
+    std::memcpy(data, whole, kept);
+  }
+  std::free(whole);
+  return read ? RegistryRead::Read : RegistryRead::Absent;
 }
 
 RegistryRead ReadOpenKey(HKEY key, const char* valueName, char* data, DWORD dataSize) {
   DWORD size = 0;
   if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
     return RegistryRead::Absent;
-  std::fill(data, data + dataSize, '\0');
+  std::memset(data, 0, dataSize);
   DWORD got = dataSize - 1;
   if (size > got) return ReadInPart(key, valueName, size, data, dataSize);
   return RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &got) == ERROR_SUCCESS

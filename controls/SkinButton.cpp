@@ -1,22 +1,31 @@
 #include "controls/SkinButton.h"
 
-#include <string>
+#include "common/Text.h"
 
 namespace {
 
 constexpr char FOCUS_SUFFIX[] = "_FOCUS";
 constexpr char NOT_FOCUS_SUFFIX[] = "_NOTFOCUS";
 constexpr char DISABLED_SUFFIX[] = "_DISABLE";
+// Room for a resource name made of a caption and a suffix.
+constexpr std::size_t BITMAP_NAME_SIZE = 128;
 constexpr UINT RESIZE_ONLY = SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
 
 }  // namespace
 
 BOOL CSkinButton::LoadSkin(UINT id, CWnd* parent) {
   if (!m_hWnd && !SubclassDlgItem(id, parent)) return FALSE;
-  const std::string caption = GetWindowText();
-  if (caption.empty()) return FALSE;
-  LoadStateBitmaps((caption + FOCUS_SUFFIX).c_str(), (caption + NOT_FOCUS_SUFFIX).c_str(),
-                   (caption + DISABLED_SUFFIX).c_str());
+  const CString caption = GetWindowText();
+  if (caption.IsEmpty()) return FALSE;
+  char focusName[BITMAP_NAME_SIZE];
+  char notFocusName[BITMAP_NAME_SIZE];
+  char disabledName[BITMAP_NAME_SIZE];
+  // A caption too long for the names names no bitmap of the program.
+  if (!FormatText(focusName, sizeof focusName, "%s%s", caption.GetString(), FOCUS_SUFFIX) ||
+      !FormatText(notFocusName, sizeof notFocusName, "%s%s", caption.GetString(), NOT_FOCUS_SUFFIX) ||
+      !FormatText(disabledName, sizeof disabledName, "%s%s", caption.GetString(), DISABLED_SUFFIX))
+    return FALSE;
+  LoadStateBitmaps(focusName, notFocusName, disabledName);
   return TRUE;
 }
 

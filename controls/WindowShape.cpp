@@ -1,7 +1,6 @@
 #include "controls/WindowShape.h"
 
 #include <climits>
-#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -246,10 +245,10 @@ struct ScaleFactors {
 };
 
 LONG ScaleEdge(LONG edge, double factor) {
-  double scaled = std::trunc(edge / factor);
+  double scaled = edge / factor;
   if (scaled > COORDINATE_LIMIT) scaled = COORDINATE_LIMIT;
   if (scaled < -COORDINATE_LIMIT) scaled = -COORDINATE_LIMIT;
-  return static_cast<LONG>(scaled);
+  return static_cast<LONG>(scaled);  // the conversion cuts toward zero
 }
 
 // Divides the child's screen edges by the factors and moves it there.

@@ -19,7 +19,7 @@ void NotifyStatus() {
 void SendReportLine(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  vsnprintf(scanState.reportLine, sizeof scanState.reportLine, format, args);
+  FormatTextList(scanState.reportLine, sizeof scanState.reportLine, format, args);
   va_end(args);
   NotifyReportLine();
 }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/Text.h"
+
 // Notifications from the engine to the main dialog, sent synchronously with both
 // parameters 0. Their numbers are those of WM_ENABLE and WM_SETREDRAW; the main
 // dialog handles them as its own messages.
@@ -68,7 +70,7 @@ extern ScanState scanState;
 extern char removedValueName[REMOVED_VALUE_NAME_SIZE];
 
 // Formats into scanState.reportLine (cut to fit) and sends WM_SCAN_LINE.
-void SendReportLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void SendReportLine(const char* format, ...) TEXT_FORMAT_CHECK(1, 2);
 // Sends WM_SCAN_LINE / WM_SCAN_STATUS for what the state already holds.
 void NotifyReportLine();
 void NotifyStatus();

@@ -1,6 +1,6 @@
 #include "framework/Controls.h"
 
-#include <vector>
+#include <cstdlib>
 
 const CRuntimeClass CButton::classCButton = {"CButton", sizeof(CButton), &CWnd::classCWnd};
 const CRuntimeClass CStatic::classCStatic = {"CStatic", sizeof(CStatic), &CWnd::classCWnd};
@@ -21,12 +21,14 @@ const CRuntimeClass* CStatic::GetRuntimeClass() const { return &classCStatic; }
 
 const CRuntimeClass* CListBox::GetRuntimeClass() const { return &classCListBox; }
 
-std::string CListBox::GetText(int index) const {
+CString CListBox::GetText(int index) const {
   const int length = GetTextLen(index);
-  if (length <= 0) return std::string();
+  if (length <= 0) return CString();
   // Room for the terminator; the list writes at most length characters.
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  if (copied <= 0 || copied > length) return std::string();
-  return std::string(buffer.data(), static_cast<std::size_t>(copied));
+  char* buffer = static_cast<char*>(std::calloc(static_cast<std::size_t>(length) + 1, 1));
+  if (!buffer) return CString();
+  const int copied = Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer));
+  CString text(buffer, copied > 0 && copied <= length ? static_cast<std::size_t>(copied) : 0);
+  std::free(buffer);
+  return text;
 }

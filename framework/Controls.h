@@ -32,7 +32,7 @@ class CListBox : public CWnd {
   int GetCurSel() const { return Send(LB_GETCURSEL); }
   int GetTextLen(int index) const { return Send(LB_GETTEXTLEN, static_cast<WPARAM>(index)); }
   // The text of a line; empty when the index is out of range.
-  std::string GetText(int index) const;
+  CString GetText(int index) const;
   int GetHorizontalExtent() const { return Send(LB_GETHORIZONTALEXTENT); }
   void SetHorizontalExtent(int extent) { Send(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent)); }
 

@@ -1,16 +1,57 @@
 #include "framework/Wnd.h"
 
-#include <map>
-#include <vector>
+#include <cstdlib>
 
 #include "framework/WinApp.h"
 
 namespace {
 
-std::map<HWND, CWnd*>& HandleMap() {
-  static std::map<HWND, CWnd*> map;
-  return map;
-}
+// The windows bound to objects. They are few (a dialog and its controls, and
+// a message dialog's over it), so a plain array, searched in full, serves.
+// It lives for the program run.
+class HandleMap {
+ public:
+  CWnd* Find(HWND window) const {
+    for (std::size_t i = 0; i < count_; ++i)
+      if (entries_[i].window == window) return entries_[i].object;
+    return nullptr;
+  }
+
+  bool Add(HWND window, CWnd* object) {
+    if (count_ == capacity_ && !Grow()) return false;
+    entries_[count_++] = {window, object};
+    return true;
+  }
+
+  void Remove(HWND window) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (entries_[i].window != window) continue;
+      entries_[i] = entries_[--count_];
+      return;
+    }
+  }
+
+ private:
+  struct Entry {
+    HWND window;
+    CWnd* object;
+  };
+
+  bool Grow() {
+    const std::size_t capacity = capacity_ ? capacity_ * 2 : 32;
+    void* grown = std::realloc(entries_, capacity * sizeof(Entry));
+    if (!grown) return false;
+    entries_ = static_cast<Entry*>(grown);
+    capacity_ = capacity;
+    return true;
+  }
+
+  Entry* entries_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+HandleMap handles;
 
 // The message being handled, for Default(). Handlers nest (a modal loop inside
 // a handler), so each call keeps the outer one and puts it back.
@@ -54,13 +95,12 @@ const CRuntimeClass* CWnd::GetRuntimeClass() const { return &classCWnd; }
 const MessageMap* CWnd::GetMessageMap() const { return &messageMap; }
 
 CWnd* CWnd::FromHandlePermanent(HWND window) {
-  const auto found = HandleMap().find(window);
-  return found == HandleMap().end() ? nullptr : found->second;
+  return handles.Find(window);
 }
 
 BOOL CWnd::SubclassWindow(HWND window) {
   if (m_hWnd || !window || !::IsWindow(window) || FromHandlePermanent(window)) return FALSE;
-  HandleMap()[window] = this;
+  if (!handles.Add(window, this)) return FALSE;
   m_hWnd = window;
   m_pfnSuper = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
@@ -78,7 +118,7 @@ HWND CWnd::UnsubclassWindow() {
   const auto procedure = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(window, GWLP_WNDPROC));
   if (m_pfnSuper && procedure == &CWnd::SubclassProc)
     ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-  HandleMap().erase(window);
+  handles.Remove(window);
   m_hWnd = nullptr;
   m_pfnSuper = nullptr;
   return window;
@@ -140,12 +180,15 @@ LRESULT CWnd::HandleNcDestroy() {
   return result;
 }
 
-std::string CWnd::GetWindowText() const {
+CString CWnd::GetWindowText() const {
   const int length = ::GetWindowTextLengthA(m_hWnd);
-  if (length <= 0) return std::string();
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = ::GetWindowTextA(m_hWnd, buffer.data(), length + 1);
-  return std::string(buffer.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  if (length <= 0) return CString();
+  char* buffer = static_cast<char*>(std::calloc(static_cast<std::size_t>(length) + 1, 1));
+  if (!buffer) return CString();
+  const int copied = ::GetWindowTextA(m_hWnd, buffer, length + 1);
+  CString text(buffer, copied > 0 && copied <= length ? static_cast<std::size_t>(copied) : 0);
+  std::free(buffer);
+  return text;
 }
 
 void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {

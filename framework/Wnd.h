@@ -1,10 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 #include "framework/CmdTarget.h"
 #include "framework/Gdi.h"
+#include "framework/String.h"
 
 // A window object. Each object is bound to one window handle through the
 // handle-to-object map; a bound window's messages run through the object's
@@ -50,7 +49,7 @@ class CWnd : public CCmdTarget {
   BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
   void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
   int GetWindowText(char* buffer, int size) const { return ::GetWindowTextA(m_hWnd, buffer, size); }
-  std::string GetWindowText() const;
+  CString GetWindowText() const;
   void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
   BOOL SetWindowPos(HWND after, int x, int y, int width, int height, UINT flags);
   void GetWindowRect(LPRECT rect) const { ::GetWindowRect(m_hWnd, rect); }

@@ -58,7 +58,7 @@ void ParsePerfCounterNames(const char* names, std::size_t size, PerfCounterIndex
   std::size_t previousLength = 0;
   for (std::size_t at = 0; at < size;) {
     const char* text = names + at;
-    const std::size_t length = strnlen(text, size - at);
+    const std::size_t length = BoundedLength(text, size - at);
     if (length == 0) break;  // the empty string ends the list
     const std::size_t digits = TrailingDigitsStart(previous, previousLength);
     const std::size_t digitCount = previousLength - digits;
@@ -77,7 +77,7 @@ void ParsePerfCounterNames(const char* names, std::size_t size, PerfCounterIndex
 bool ReadPerfCounterNames(PerfCounterIndexes& indexes) {
   indexes = {};
   char keyPath[PERFLIB_PATH_SIZE];
-  std::snprintf(keyPath, sizeof keyPath, "%s\\%03x", PERFLIB_KEY, ENGLISH_LANGUAGE);
+  FormatText(keyPath, sizeof keyPath, "%s\\%03x", PERFLIB_KEY, ENGLISH_LANGUAGE);
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   DWORD size = 0;

@@ -1,9 +1,10 @@
 #include "process/ProcessList.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "common/LibraryFunction.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -25,10 +26,10 @@ void ReadImageName(ModuleFileNameFunction moduleFileName, HANDLE process, char (
 }  // namespace
 
 bool ProcessList::Append(DWORD processId, const char* imagePath) {
-  ProcessNode* node = new (std::nothrow) ProcessNode();  // zero-filled
+  auto* node = static_cast<ProcessNode*>(std::calloc(1, sizeof(ProcessNode)));  // zero-filled
   if (!node) return false;
   node->processId = processId;
-  std::memcpy(node->imagePath, imagePath, strnlen(imagePath, MAX_PATH));
+  std::memcpy(node->imagePath, imagePath, BoundedLength(imagePath, MAX_PATH));
   if (tail_) tail_->next = node;
   else head_ = node;
   tail_ = node;
@@ -38,7 +39,7 @@ bool ProcessList::Append(DWORD processId, const char* imagePath) {
 void ProcessList::Clear() {
   while (head_) {
     ProcessNode* next = head_->next;
-    delete head_;
+    std::free(head_);
     head_ = next;
   }
   tail_ = nullptr;

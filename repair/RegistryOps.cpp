@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "common/ProgramTexts.h"
 #include "common/RegistryRead.h"
@@ -92,15 +91,15 @@ void ScanAutorunKey(HKEY root, const char* keyPath) {
     valueCount = 0;
   if (FileNamePart(scanState.infectedPath)) {
     const AutorunKey autorun{root, keyPath};
-    std::vector<char> name(VALUE_NAME_LIMIT + 1);
+    char name[VALUE_NAME_LIMIT + 1];
     DWORD removed = 0;
     // Each removal slides the later values down by one index.
     for (DWORD i = 0; i < valueCount; ++i) {
       DWORD nameLength = VALUE_NAME_LIMIT;
-      if (RegEnumValueA(key, i - removed, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+      if (RegEnumValueA(key, i - removed, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
           ERROR_SUCCESS)
         continue;
-      if (RemoveIfStartsInfected(autorun, name.data())) ++removed;
+      if (RemoveIfStartsInfected(autorun, name)) ++removed;
     }
   }
   RegCloseKey(key);
@@ -113,9 +112,8 @@ int DeleteServiceKeys(const char* serviceName) {
   for (const char* controlSet : CONTROL_SETS) {
     for (const char* subkey : SERVICE_SUBKEYS) {
       char path[SERVICE_KEY_PATH_SIZE];
-      const int length = std::snprintf(path, sizeof path, "%s%s%s", controlSet, serviceName, subkey);
       // A name too long for the path buffer names no key that could be deleted.
-      if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) continue;
+      if (!FormatText(path, sizeof path, "%s%s%s", controlSet, serviceName, subkey)) continue;
       if (DeleteMachineKey(path)) anyDeleted = 1;
     }
   }

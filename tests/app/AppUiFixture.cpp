@@ -15,7 +15,7 @@ constexpr char BULK_FOLDER[] = "D:\\quellor-tests\\ui-bulk";
 }  // namespace
 
 
-std::string QuellorPath() { return OwnExecutableFolder() + "\\quellor.exe"; }
+std::string QuellorPath(const char* name) { return OwnExecutableFolder() + "\\" + name; }
 
 void SetSuiteInstalled(bool installed) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, SUITE_KEY);
@@ -73,8 +73,8 @@ bool InputHoldsStill(HWND window) {
 
 }  // namespace
 
-void AppUi::Start() {
-  ASSERT_TRUE(program_.Start(QuellorPath(), OwnExecutableFolder())) << QuellorPath();
+void AppUi::Start(const char* name) {
+  ASSERT_TRUE(program_.Start(QuellorPath(name), OwnExecutableFolder())) << QuellorPath(name);
   main_ = WaitForVisibleWindow(program_, PROGRAM_TITLE, START_MS);
   ASSERT_NE(nullptr, main_) << "the main window did not appear";
   // Shown is not yet settled: under Wine the activation that the X server's

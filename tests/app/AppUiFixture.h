@@ -38,7 +38,9 @@ struct Expected {
   int enabled;  // 1, 0, or ANY
 };
 
-std::string QuellorPath();
+// The program, or a copy of it under another name (for a per-program Windows
+// version), beside the test program.
+std::string QuellorPath(const char* name = "quellor.exe");
 // Makes the maker's suite look installed (its registry value) or absent.
 void SetSuiteInstalled(bool installed);
 
@@ -51,7 +53,7 @@ class AppUi : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  void Start();
+  void Start(const char* name = "quellor.exe");
   void ExpectState(const std::vector<Expected>& table, const char* state);
   std::string Text(int id);
   // Presses SCAN and waits until the walk reports its first file: from then

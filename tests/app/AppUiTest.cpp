@@ -164,4 +164,22 @@ TEST_F(AppUi, AnyWindowWithTheProgramTitleStopsTheStart) {
   DestroyWindow(foreign);
 }
 
+// The program, manifest and all, starts and scans under each Windows version
+// Wine imitates (the default one is 7): its own start-up, the sweep's and the
+// walk's per-family paths.
+class AppUiVersions : public AppUi, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(AppUiVersions, TheProgramStartsScansAndEnds) {
+  ASSERT_NO_FATAL_FAILURE(Start(GetParam()));
+  ASSERT_NO_FATAL_FAILURE(StartScan());
+  ASSERT_NO_FATAL_FAILURE(WaitForTheEnd());
+  EXPECT_EQ("Scanning completed", Text(STATUS_LINE));
+  EXPECT_GE(ExpectStatisticsAtTheEnd(), BULK_FILES);
+  ASSERT_TRUE(Click(main_, DONE));
+  ExpectProgramEnds();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWindows, AppUiVersions,
+                         ::testing::Values("quellor_win98.exe", "quellor_nt40.exe", "quellor_winxp.exe"));
+
 }  // namespace

@@ -52,4 +52,44 @@ TEST(Text, CopyAndAppendStayWithinTheirSizeAndSayWhetherTheTextFit) {
   }
 }
 
+struct FormatCase {
+  const char* why;
+  std::size_t size;
+  const char* word;  // formatted as "<%s>"
+  bool fits;
+  const char* after;  // nullptr: nothing written
+};
+
+// msvcrt's formatter writes no terminator when the text is exactly size
+// characters long, and answers -1 when it is longer: both must come back cut
+// and terminated within size.
+const FormatCase kFormatCases[] = {
+    {"room to spare", 8, "ab", true, "<ab>"},
+    {"the text and its terminator fill the buffer", 5, "ab", true, "<ab>"},
+    {"the text alone fills the buffer", 4, "ab", false, "<ab"},
+    {"the text is far longer", 4, "abcdef", false, "<ab"},
+    {"one byte holds only the terminator", 1, "ab", false, ""},
+    {"no room writes nothing", 0, "ab", false, nullptr},
+};
+
+TEST(Text, FormatStaysWithinItsSizeAndAlwaysTerminates) {
+  for (const FormatCase& c : kFormatCases) {
+    SCOPED_TRACE(c.why);
+    char buffer[16];
+    std::memset(buffer, GUARD, sizeof buffer);
+    EXPECT_EQ(c.fits, FormatText(buffer, c.size, "<%s>", c.word));
+    if (c.after) {
+      EXPECT_EQ(c.after, std::string(buffer));
+    }
+    for (std::size_t i = c.size; i < sizeof buffer; ++i) EXPECT_EQ(GUARD, buffer[i]) << "byte " << i;
+  }
+}
+
+TEST(Text, BoundedLengthNeverReadsPastItsSize) {
+  const char unterminated[4] = {'a', 'b', 'c', 'd'};
+  EXPECT_EQ(4u, BoundedLength(unterminated, sizeof unterminated));
+  EXPECT_EQ(2u, BoundedLength("ab\0cd", 5));
+  EXPECT_EQ(0u, BoundedLength("", 1));
+}
+
 }  // namespace

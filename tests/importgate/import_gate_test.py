@@ -10,6 +10,9 @@ import subprocess
 import sys
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+import gate_tests  # noqa: E402
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 GATE = os.path.join(ROOT, "tools", "importgate", "import_gate.py")
 I686_CC = "i686-w64-mingw32-gcc-win32"
@@ -19,7 +22,7 @@ NO_CRT = ["-nostdlib", "-Wl,-e,_entry", "-lkernel32"]
 # nothing but that call and the header fields of the link.
 FIXTURE = """
 #include <windows.h>
-void entry(void) { ExitProcess((UINT)%s()); }
+void entry(void) { ExitProcess((UINT)%s); }
 """
 
 settings = argparse.Namespace(work=None, shipped=[])
@@ -29,14 +32,14 @@ def build(name, call, *flags):
     source = os.path.join(settings.work, name + ".c")
     program = os.path.join(settings.work, name + ".exe")
     with open(source, "w") as f:
-        f.write(FIXTURE % call)
+        f.write(FIXTURE % (call if "(" in call else call + "()"))
     subprocess.run([I686_CC, "-O1", "-D_WIN32_WINNT=0x0600", source, "-o", program, *NO_CRT, *flags],
                    check=True)
     return program
 
 
-def gate(program, platforms):
-    done = subprocess.run([sys.executable, GATE, "--platforms", platforms, program],
+def gate(program, platforms, *options):
+    done = subprocess.run([sys.executable, GATE, "--platforms", platforms, *options, program],
                           capture_output=True, text=True)
     return done.returncode, done.stdout + done.stderr
 
@@ -60,10 +63,18 @@ class FixtureTest(unittest.TestCase):
              "GetTickCount", ["-Wl,--major-subsystem-version,4", "-Wl,--minor-subsystem-version,0",
                               "-Wl,--major-os-version,4", "-Wl,--minor-os-version,0"],
              "95,98,me,nt4,2000,xp,vista", 0, ["starts on Windows 95, Windows 98"]),
+            ("a W function that Windows 95 exports only as a failing stub fails the 9x family",
+             "GetModuleHandleW(0)", [], "95,98,me,nt4", 1,
+             ["FAIL on Windows 95: KERNEL32.DLL!GetModuleHandleW: exported there only as a stub that fails",
+              "does not start on: 95 98 me\n"]),
+            ("the same stub passes where the program says it handles its failure",
+             "GetModuleHandleW(0)", [], "95,98,me,nt4", 0,
+             ["exported there only as failing stubs (allowed): KERNEL32.DLL!GetModuleHandleW"]),
         ]
+        allowed = {len(cases) - 1: ["--allow-stub", "kernel32.dll!GetModuleHandleW"]}
         for index, (why, call, flags, platforms, expected, texts) in enumerate(cases):
             with self.subTest(row=index, why=why):
-                code, output = gate(build("fixture%d" % index, call, *flags), platforms)
+                code, output = gate(build("fixture%d" % index, call, *flags), platforms, *allowed.get(index, []))
                 self.assertEqual(code, expected, output)
                 for text in texts:
                     self.assertIn(text, output)
@@ -84,13 +95,18 @@ class ShippedTest(unittest.TestCase):
                 done = subprocess.run([sys.executable, GATE, "--for", arch, program], capture_output=True, text=True)
                 self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
 
+    def test_each_shipped_executable_asks_for_an_administrator_and_carries_no_debug_data(self):
+        self.assertTrue(settings.shipped, "no shipped executable given")
+        for arch, program in settings.shipped:
+            with self.subTest(arch=arch):
+                with open(program, "rb") as f:
+                    self.assertIn(b'requestedExecutionLevel level="requireAdministrator"', f.read())
+                objdump = "%s-w64-mingw32-objdump" % arch
+                sections = subprocess.run([objdump, "-h", program], capture_output=True, text=True, check=True).stdout
+                self.assertNotRegex(sections, r"\s\.(debug|stab|zdebug)", "debug sections in the shipped file")
+                symbols = subprocess.run([objdump, "-t", program], capture_output=True, text=True, check=True).stdout
+                self.assertNotRegex(symbols, r"\(sec +\d+\)", "a symbol table in the shipped file")
+
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--shipped", action="append", default=[])
-    arguments, rest = parser.parse_known_args()
-    settings.work = arguments.work
-    settings.shipped = [tuple(item.split("=", 1)) for item in arguments.shipped]
-    os.makedirs(settings.work, exist_ok=True)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    gate_tests.main(settings)

@@ -10,6 +10,9 @@ import subprocess
 import sys
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+import gate_tests  # noqa: E402
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 GATE = os.path.join(ROOT, "tools", "instructiongate", "instruction_gate.py")
 COMPILER = {"i686": "i686-w64-mingw32-gcc-win32", "x86_64": "x86_64-w64-mingw32-gcc-win32"}
@@ -101,11 +104,4 @@ class ShippedTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--shipped", action="append", default=[])
-    arguments, rest = parser.parse_known_args()
-    settings.work = arguments.work
-    settings.shipped = [tuple(item.split("=", 1)) for item in arguments.shipped]
-    os.makedirs(settings.work, exist_ok=True)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    gate_tests.main(settings)

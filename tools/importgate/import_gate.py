@@ -6,10 +6,17 @@ imports a function its DLLs do not export ("The procedure entry point ...
 could not be located"). The export data is in exports/ beside this script,
 one file per DLL, each row with where the fact comes from.
 
-  import_gate.py [--for i686|x86_64] [--platforms 95,98,...] [--list FILE] [--exports DIR] PE-FILE
+  import_gate.py [--for i686|x86_64] [--platforms 95,98,...] [--allow-stub DLL!NAME ...]
+                 [--list FILE] [--exports DIR] PE-FILE
 
-Exit 0 when every platform starts the file, 1 when one does not (each reason
-is printed), 2 for bad arguments or a file that is not a readable PE file."""
+A platform that exports a name only as a stub that fails (Windows 95's W
+functions, say) starts the file, but the call does nothing there; such an
+import fails the gate too, unless it is allowed: by --allow-stub, or, for a
+shipped file (--for), because the program handles that failure itself.
+
+Exit 0 when every platform starts the file and every stub it imports is
+allowed, 1 otherwise (each reason is printed), 2 for bad arguments or a file
+that is not a readable PE file."""
 
 import argparse
 import os
@@ -44,6 +51,12 @@ BY_NAME = {p.name: p for p in PLATFORMS}
 TARGETS = {
     "i686": ["95", "98", "me", "nt4", "2000", "xp", "vista"],
     "x86_64": ["xp64", "vista"],
+}
+# The stubs each shipped executable may import: MoveFileExA fails on the 9x
+# family, and the program then writes wininit.ini instead.
+ALLOWED_STUBS = {
+    "i686": ["KERNEL32.DLL!MoveFileExA"],
+    "x86_64": [],
 }
 
 NINE_X_ORDER = {"95": 0, "98": 1, "me": 2}
@@ -142,12 +155,15 @@ def parse_arguments(argv):
     parser.add_argument("--for", dest="target", choices=sorted(TARGETS),
                         help="the platforms of a shipped executable of this architecture")
     parser.add_argument("--platforms", help="comma-separated: " + ",".join(BY_NAME))
+    parser.add_argument("--allow-stub", action="append", default=[], metavar="DLL!NAME",
+                        help="an import that may be a failing stub (with --for, the shipped file's own are allowed)")
     parser.add_argument("--list", help="write every import (DLL, function) to this file")
     parser.add_argument("--exports", default=EXPORTS, help="the folder of export data (default: %(default)s)")
     arguments = parser.parse_args(argv)
     names = arguments.platforms.split(",") if arguments.platforms else TARGETS.get(arguments.target)
     if not names or any(n not in BY_NAME for n in names):
         parser.error("give --for or --platforms with names from: " + ",".join(BY_NAME))
+    arguments.allow_stub = {name.upper() for name in arguments.allow_stub + ALLOWED_STUBS.get(arguments.target, [])}
     return arguments, [BY_NAME[n] for n in names]
 
 
@@ -177,12 +193,14 @@ def main(argv):
         problems = header_problems(pe, platform)
         found, stubs = import_problems(pe, platform, dlls, functions)
         problems += found
+        problems += ["%s: exported there only as a stub that fails" % stub
+                     for stub in stubs if stub.upper() not in arguments.allow_stub]
         if problems:
             failed.append(platform.name)
             for problem in problems:
                 print("import gate: FAIL on %s: %s" % (platform.title, problem))
         elif stubs:
-            print("import gate: %s starts it; exported there only as failing stubs: %s"
+            print("import gate: %s starts it; exported there only as failing stubs (allowed): %s"
                   % (platform.title, " ".join(stubs)))
     if failed:
         print("import gate: %s does not start on: %s" % (os.path.basename(arguments.file), " ".join(failed)))
