@@ -41,21 +41,17 @@ void MoveKeepingSize(CWnd& control, int x, int y) {
 
 }  // namespace
 
-const MessageMapEntry CMsgDlg::messageEntries[] = {
+BEGIN_MESSAGE_MAP(CMsgDlg, CDialog)
     MapCommand<&CMsgDlg::OnYes>(IDYES),
     MapPaint<&CMsgDlg::OnPaint>(),
     MapCommand<&CMsgDlg::OnNo>(IDNO),
     MapCommand<&CMsgDlg::OnPlainOk>(IDC_PLAIN_OK),
     MapCtlColor<&CMsgDlg::OnCtlColor>(),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap CMsgDlg::messageMap = {&CDialog::messageMap, CMsgDlg::messageEntries};
+END_MESSAGE_MAP()
 
 CMsgDlg::CMsgDlg(CWnd* parent) : CDialog(IDD_MESSAGE_DIALOG, parent) {
   m_faceBrush.CreateSolidBrush(MESSAGE_FACE_COLOUR);
 }
-
-const MessageMap* CMsgDlg::GetMessageMap() const { return &messageMap; }
 
 void CMsgDlg::DoDataExchange(CDataExchange* exchange) {
   CDialog::DoDataExchange(exchange);
@@ -82,7 +78,7 @@ BOOL CMsgDlg::OnInitDialog() {
   CRect textRect;
   m_messageText.GetWindowRect(textRect);
   m_messageText.MoveWindow(textRect.left, textRect.top - TEXT_RAISE, textRect.Width() + growth.b,
-                           textRect.Height() + growth.c + (highDpiFlag ? HIGH_DPI_EXTRA_HEIGHT : 0));
+                           textRect.Height() + growth.c + (dialogShared.highDpi ? HIGH_DPI_EXTRA_HEIGHT : 0));
   const int iconTop = textRect.top - ICON_ABOVE_TEXT;
 
   NCExButton* const buttons[] = {&m_plainOkButton, &m_okButton, &m_cancelButton, &m_yesButton, &m_noButton};
@@ -104,21 +100,22 @@ BOOL CMsgDlg::OnInitDialog() {
   }
   m_messageText.SetWindowText(m_text);
   SetWindowText(m_title.IsEmpty() ? PROGRAM_TITLE : m_title.GetString());
-  if (mainDialog) CenterWindow(mainDialog);
+  if (dialogShared.mainDialog) CenterWindow(dialogShared.mainDialog);
   return TRUE;
 }
 
 void CMsgDlg::ShowModeButtons() {
-  m_plainOkButton.ShowWindow(m_plainOkMode ? SW_SHOW : SW_HIDE);
-  m_okButton.ShowWindow(m_okCancelMode ? SW_SHOW : SW_HIDE);
-  m_cancelButton.ShowWindow(m_okCancelMode ? SW_SHOW : SW_HIDE);
-  m_yesButton.ShowWindow(m_yesNoMode ? SW_SHOW : SW_HIDE);
-  m_noButton.ShowWindow(m_yesNoMode ? SW_SHOW : SW_HIDE);
+  const auto showIn = [this](MessageMode mode) { return m_mode == mode ? SW_SHOW : SW_HIDE; };
+  m_plainOkButton.ShowWindow(showIn(MessageMode::PlainOk));
+  m_okButton.ShowWindow(showIn(MessageMode::OkCancel));
+  m_cancelButton.ShowWindow(showIn(MessageMode::OkCancel));
+  m_yesButton.ShowWindow(showIn(MessageMode::YesNo));
+  m_noButton.ShowWindow(showIn(MessageMode::YesNo));
 }
 
 void CMsgDlg::OnOK() { EndDialog(IDOK); }
 
-void CMsgDlg::OnCancel() { EndDialog(m_yesNoMode ? IDNO : IDCANCEL); }
+void CMsgDlg::OnCancel() { EndDialog(m_mode == MessageMode::YesNo ? IDNO : IDCANCEL); }
 
 void CMsgDlg::OnYes() { EndDialog(IDYES); }
 

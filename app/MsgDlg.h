@@ -7,13 +7,20 @@
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
 
+// Which buttons the message dialog shows.
+enum class MessageMode {
+  None,      // none chosen: no button shows
+  PlainOk,   // the plain OK button
+  OkCancel,  // OK and Cancel
+  YesNo,     // YES and NO
+};
+
 // The skinned message dialog: a light-blue face, an icon picture, the message
-// text and bitmap buttons, laid out for the length of the text. Set exactly
-// one mode flag before DoModal.
+// text and bitmap buttons, laid out for the length of the text. Choose the
+// mode before DoModal.
 class CMsgDlg : public CDialog {
  public:
   explicit CMsgDlg(CWnd* parent = nullptr);
-  const MessageMap* GetMessageMap() const override;
 
   CStatic m_iconArea;
   NCExButton m_yesButton;
@@ -23,9 +30,7 @@ class CMsgDlg : public CDialog {
   NCExButton m_cancelButton;
   CStatic m_messageText;
   int m_iconBitmapId = IDB_ICON_WARNING;
-  int m_plainOkMode = 0;
-  int m_okCancelMode = 0;
-  int m_yesNoMode = 0;
+  MessageMode m_mode = MessageMode::None;
   CString m_text;
   CString m_title = "Tessmark Ver 7.5";
 
@@ -37,11 +42,7 @@ class CMsgDlg : public CDialog {
   // Cancel (2), Esc and the close box: No in Yes/No mode, else Cancel.
   void OnCancel() override;
 
-  static const MessageMap messageMap;
-
  private:
-  static const MessageMapEntry messageEntries[];
-
   void OnYes();
   void OnPaint();
   void OnNo();
@@ -51,6 +52,8 @@ class CMsgDlg : public CDialog {
   void ShowModeButtons();
 
   CBrush m_faceBrush;
+
+  DECLARE_MESSAGE_MAP()
 };
 
 // The face colour of the message dialog (and the body of the main dialog's skin).

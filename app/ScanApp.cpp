@@ -2,23 +2,28 @@
 
 #include <windows.h>
 
+#include "app/AppShared.h"
 #include "app/ScanDlg.h"
 #include "common/ProgramTexts.h"
 #include "framework/MessageCrackers.h"
 
 // The program's global objects, in their order of construction: the
-// application, then the shared bold font (its handle is made by the main
-// dialog and deleted at exit).
+// application, then what the dialogs share (the bold font and the white
+// brush, whose handles the main dialog makes and which are deleted at exit).
 CScanApp theApp;
-CFont boldFont;
+DialogShared dialogShared;
 
-const MessageMapEntry CScanApp::messageEntries[] = {
+void ResetDialogShared() {
+  dialogShared.boldFont.DeleteObject();
+  dialogShared.whiteBrush.DeleteObject();
+  dialogShared.mainDialog = nullptr;
+  dialogShared.highDpi = false;
+  dialogShared.scanning = false;
+}
+
+BEGIN_MESSAGE_MAP(CScanApp, CCmdTarget)
     MapCommand<&CWinApp::OnHelp>(ID_HELP),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap CScanApp::messageMap = {&CCmdTarget::messageMap, CScanApp::messageEntries};
-
-const MessageMap* CScanApp::GetMessageMap() const { return &messageMap; }
+END_MESSAGE_MAP()
 
 BOOL CScanApp::InitInstance() {
   AfxEnableControlContainer();

@@ -8,13 +8,8 @@ class CScanApp : public CWinApp {
   // title exists already; otherwise runs the main dialog until it closes.
   // Always FALSE: the program ends when the dialog closes.
   BOOL InitInstance() override;
-  const MessageMap* GetMessageMap() const override;
 
- protected:
-  static const MessageMap messageMap;
-
- private:
-  static const MessageMapEntry messageEntries[];
+  DECLARE_MESSAGE_MAP()
 };
 
 extern CScanApp theApp;

@@ -16,10 +16,6 @@
 #include "framework/MessageCrackers.h"
 #include "framework/WinApp.h"
 
-CBrush whiteBrush;
-CDialog* mainDialog = nullptr;
-int highDpiFlag = 0;
-int scanningFlag = 0;
 
 namespace {
 
@@ -61,7 +57,7 @@ void OpenAddress(const char* page) {
 
 }  // namespace
 
-const MessageMapEntry CScanDlg::messageEntries[] = {
+BEGIN_MESSAGE_MAP(CScanDlg, CDialog)
     MapMessage<&CScanDlg::OnStatusText>(WM_SCAN_STATUS),
     MapMessage<&CScanDlg::OnReportLine>(WM_SCAN_LINE),
     MapTimer<&CScanDlg::OnTimer>(),
@@ -76,16 +72,14 @@ const MessageMapEntry CScanDlg::messageEntries[] = {
     MapCommand<&CScanDlg::OnDoneButton>(IDC_DONE),
     MapCommand<&CScanDlg::OnDownload>(IDC_SUITE_LINK),
     MapCommand<&CScanDlg::OnUtilityLink>(IDC_UTILITY_LINK),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap CScanDlg::messageMap = {&CDialog::messageMap, CScanDlg::messageEntries};
+END_MESSAGE_MAP()
 
 int QueryMachineValue(const char* subKey, const char* valueName, char* buffer, DWORD bufferSize) {
   return ReadRegistryText(HKEY_LOCAL_MACHINE, subKey, valueName, buffer, bufferSize) != RegistryRead::Absent;
 }
 
 int MakeDialogFont(CFont& font, int height, int weight, BYTE underline, BYTE italic) {
-  HFONT source = mainDialog ? mainDialog->GetFont() : nullptr;
+  HFONT source = dialogShared.mainDialog ? dialogShared.mainDialog->GetFont() : nullptr;
   if (!source) source = static_cast<HFONT>(::GetStockObject(SYSTEM_FONT));
   LOGFONTA record = {};
   ::GetObjectA(source, sizeof record, &record);
@@ -101,13 +95,11 @@ CScanDlg::CScanDlg(CWnd* parent)
     : CDialog(IDD_SCAN_DIALOG, parent), m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_PROGRAM) : nullptr) {}
 
 CScanDlg::~CScanDlg() {
-  if (mainDialog == this) mainDialog = nullptr;
+  if (dialogShared.mainDialog == this) dialogShared.mainDialog = nullptr;
   if (m_previousBitmap) m_skinDC.SelectObject(m_previousBitmap);
   m_skinDC.DeleteDC();
   if (m_skinBitmap) ::DeleteObject(m_skinBitmap);
 }
-
-const MessageMap* CScanDlg::GetMessageMap() const { return &messageMap; }
 
 void CScanDlg::DoDataExchange(CDataExchange* exchange) {
   CDialog::DoDataExchange(exchange);
@@ -133,19 +125,19 @@ void CScanDlg::DoDataExchange(CDataExchange* exchange) {
 BOOL CScanDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   HideScanControls();
-  mainDialog = this;
-  MakeDialogFont(boldFont, BOLD_FONT_HEIGHT, FW_BOLD, FALSE, FALSE);
+  dialogShared.mainDialog = this;
+  MakeDialogFont(dialogShared.boldFont, BOLD_FONT_HEIGHT, FW_BOLD, FALSE, FALSE);
   SetWelcomeTexts();
   {
     CClientDC dc(this);
-    highDpiFlag = dc.GetDeviceCaps(LOGPIXELSX) >= HIGH_DPI ? 1 : 0;
+    dialogShared.highDpi = dc.GetDeviceCaps(LOGPIXELSX) >= HIGH_DPI;
   }
   // The template's client area is laid onto the fixed pixel plan, whatever
   // the screen's resolution and font size.
   ScaleChildWindows(m_hWnd, PLAN_WIDTH, PLAN_HEIGHT, FALSE);
   MoveWindow(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
   CheckSuite();
-  if (!whiteBrush.m_hObject) whiteBrush.CreateSolidBrush(WHITE);
+  if (!dialogShared.whiteBrush.m_hObject) dialogShared.whiteBrush.CreateSolidBrush(WHITE);
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
   // A window menu with Minimize on the task bar, although there is no caption.
@@ -231,7 +223,7 @@ void CScanDlg::GiveHandCursors() {
 void CScanDlg::OnOK() {}
 
 void CScanDlg::OnCancel() {
-  if (scanningFlag == 0) {
+  if (!dialogShared.scanning) {
     CDialog::OnCancel();
     return;
   }
@@ -239,7 +231,7 @@ void CScanDlg::OnCancel() {
 }
 
 void CScanDlg::OnCloseButton() {
-  if (scanningFlag == 0) {
+  if (!dialogShared.scanning) {
     CDialog::OnCancel();
     return;
   }
@@ -251,13 +243,13 @@ void CScanDlg::AskToStop(const char* title) {
   if (SkinMessageBox(STOP_QUESTION, title, QUESTION_YES_NO) != IDYES) return;
   m_cancelButton.ShowWindow(SW_HIDE);
   m_doneButton.ShowWindow(SW_SHOW);
-  scanState.stopRequested = 1;
+  scanState.stopRequested = true;
 }
 
 void CScanDlg::OnDoneButton() { CDialog::OnOK(); }
 
 void CScanDlg::OnScan() {
-  scanningFlag = 1;
+  dialogShared.scanning = true;
   m_scanButton.EnableWindow(FALSE);
   m_utilityLink.EnableWindow(FALSE);
   m_utilityLink.ShowWindow(SW_HIDE);
@@ -300,13 +292,13 @@ void CScanDlg::ShowScanControls() {
 void CScanDlg::OnTimer(UINT_PTR timerId) {
   CDialog::OnTimer(timerId);
   KillTimer(SCAN_TIMER_ID);
-  scanState.stopRequested = 0;
+  scanState.stopRequested = false;
   RunScan();
   m_cancelButton.ShowWindow(SW_HIDE);
   m_doneButton.ShowWindow(SW_SHOW);
   m_searchingLine.ShowWindow(SW_HIDE);
   m_statusFrame.SetWindowText("");
-  scanningFlag = 0;
+  dialogShared.scanning = false;
 }
 
 // Also reached when the platform enables or disables the dialog (the message
@@ -346,7 +338,7 @@ HBRUSH CScanDlg::OnCtlColor(CDC* dc, CWnd* control, UINT kind) {
   HBRUSH brush = CDialog::OnCtlColor(dc, control, kind);
   dc->SetBkMode(TRANSPARENT);
   if (control && control->GetDlgCtrlID() == IDC_SUB_TITLE) return brush;
-  if (kind == CTLCOLOR_DLG || kind == CTLCOLOR_STATIC) return whiteBrush;
+  if (kind == CTLCOLOR_DLG || kind == CTLCOLOR_STATIC) return dialogShared.whiteBrush;
   return brush;
 }
 

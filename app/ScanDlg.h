@@ -17,19 +17,13 @@ class CScanDlg : public CDialog {
   explicit CScanDlg(CWnd* parent = nullptr);
   ~CScanDlg() override;
 
-  const MessageMap* GetMessageMap() const override;
-
  protected:
   void DoDataExchange(CDataExchange* exchange) override;
   BOOL OnInitDialog() override;
   void OnOK() override;
   void OnCancel() override;
 
-  static const MessageMap messageMap;
-
  private:
-  static const MessageMapEntry messageEntries[];
-
   LRESULT OnStatusText(WPARAM, LPARAM);
   LRESULT OnReportLine(WPARAM, LPARAM);
   void OnTimer(UINT_PTR timerId);
@@ -80,6 +74,8 @@ class CScanDlg : public CDialog {
   BITMAP m_skinInfo = {};
   // The font of the searching line, kept as long as the line shows it.
   CFont m_searchingFont;
+
+  DECLARE_MESSAGE_MAP()
 };
 
 // Non-zero when the value exists under HKEY_LOCAL_MACHINE\subKey and can be

@@ -8,28 +8,20 @@
 
 namespace {
 
-constexpr int OK_CANCEL_BIT = MB_OKCANCEL;  // 1
-constexpr int YES_NO_BIT = 0x4;
-constexpr int ICON_BITS = 0x30;             // both: the warning icon
-constexpr int INFORMATION_BIT = 0x40;
-constexpr int QUESTION_BIT = 0x20;
-constexpr int ERROR_BIT = 0x10;
-
-void ChooseMode(CMsgDlg& dialog, int flags) {
-  if (flags & OK_CANCEL_BIT) {
-    dialog.m_okCancelMode = 1;
-  } else if (flags & YES_NO_BIT) {
-    dialog.m_yesNoMode = 1;
-  } else {
-    dialog.m_plainOkMode = 1;
-  }
+// The flags are read bit by bit, as the design's dialog reads them: the OK
+// bit before the Yes/No bits, and the warning icon (both low icon bits)
+// before the information, question and error bits.
+MessageMode ModeFor(int flags) {
+  if (flags & MB_OKCANCEL) return MessageMode::OkCancel;
+  if (flags & MB_YESNO) return MessageMode::YesNo;
+  return MessageMode::PlainOk;
 }
 
 int IconBitmapFor(int flags) {
-  if ((flags & ICON_BITS) == ICON_BITS) return IDB_ICON_WARNING;
-  if (flags & INFORMATION_BIT) return IDB_ICON_INFORMATION;
-  if (flags & QUESTION_BIT) return IDB_ICON_QUESTION;
-  if (flags & ERROR_BIT) return IDB_ICON_ERROR;
+  if ((flags & MB_ICONWARNING) == MB_ICONWARNING) return IDB_ICON_WARNING;
+  if (flags & MB_ICONINFORMATION) return IDB_ICON_INFORMATION;
+  if (flags & MB_ICONQUESTION) return IDB_ICON_QUESTION;
+  if (flags & MB_ICONERROR) return IDB_ICON_ERROR;
   return IDB_ICON_WARNING;
 }
 
@@ -43,10 +35,10 @@ int SkinMessageBox(const char* text, const char* title, int flags) {
   CMsgDlg dialog(nullptr);
   dialog.m_text = text ? text : "";
   dialog.m_title = title ? title : "";
-  ChooseMode(dialog, flags);
+  dialog.m_mode = ModeFor(flags);
   dialog.m_iconBitmapId = IconBitmapFor(flags);
   const INT_PTR result = dialog.DoModal();
   // A dialog that could not be shown answers as its close box would.
-  if (!IsResultCode(result)) return dialog.m_yesNoMode ? IDNO : IDCANCEL;
+  if (!IsResultCode(result)) return dialog.m_mode == MessageMode::YesNo ? IDNO : IDCANCEL;
   return static_cast<int>(result);
 }

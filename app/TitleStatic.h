@@ -8,18 +8,15 @@
 class CTitleStatic : public CStatic {
  public:
   CTitleStatic();
-  const MessageMap* GetMessageMap() const override;
 
   void OnPaint();
 
- protected:
-  static const MessageMap messageMap;
-
  private:
-  static const MessageMapEntry messageEntries[];
   CString m_text;
   CRect m_clientRect;
   COLORREF m_textColour;
+
+  DECLARE_MESSAGE_MAP()
 };
 
 // The blue of the skin's title band, behind the sub-title.

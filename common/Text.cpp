@@ -43,6 +43,11 @@ bool FormatText(char* destination, std::size_t size, const char* format, ...) {
   return fits;
 }
 
+const char* PathTail(const char* path) {
+  const char* backslash = std::strrchr(path, '\\');
+  return backslash ? backslash + 1 : path;
+}
+
 std::size_t BoundedLength(const char* text, std::size_t size) {
   const void* end = std::memchr(text, '\0', size);
   return end ? static_cast<std::size_t>(static_cast<const char*>(end) - text) : size;

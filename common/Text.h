@@ -25,5 +25,9 @@ bool AppendText(char* destination, std::size_t size, const char* source);
 bool FormatText(char* destination, std::size_t size, const char* format, ...) TEXT_FORMAT_CHECK(3, 4);
 bool FormatTextList(char* destination, std::size_t size, const char* format, va_list args);
 
+// The part of a path after its last backslash: the file name of a full path,
+// all of it when it has no backslash, empty when it ends in one.
+const char* PathTail(const char* path);
+
 // The length of a text that may lack its terminator: at most size.
 std::size_t BoundedLength(const char* text, std::size_t size);

@@ -11,24 +11,18 @@ constexpr WORD HAND_CURSOR_ID = 106;
 
 }  // namespace
 
-const CRuntimeClass CExButton::classCExButton = {"CExButton", sizeof(CExButton), &CButton::classCButton};
+IMPLEMENT_DYNAMIC(CExButton, CButton)
 
-const MessageMapEntry CExButton::messageEntries[] = {
+BEGIN_MESSAGE_MAP(CExButton, CButton)
     MapMouse<&CExButton::OnMouseMove>(WM_MOUSEMOVE),
     MapFocus<&CExButton::OnKillFocus>(WM_KILLFOCUS),
     MapFocus<&CExButton::OnSetFocus>(WM_SETFOCUS),
     MapSetCursor<&CExButton::OnSetCursor>(),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap CExButton::messageMap = {&CButton::messageMap, CExButton::messageEntries};
+END_MESSAGE_MAP()
 
 CExButton::~CExButton() {
   if (m_hCursor) ::DestroyCursor(m_hCursor);
 }
-
-const CRuntimeClass* CExButton::GetRuntimeClass() const { return &classCExButton; }
-
-const MessageMap* CExButton::GetMessageMap() const { return &messageMap; }
 
 void CExButton::LoadHandCursor() {
   if (m_hCursor) return;

@@ -6,11 +6,10 @@
 // The main dialog's bitmap button: it may carry its own mouse cursor, the
 // hand of the platform's help viewer.
 class CExButton : public CSkinButton {
+  DECLARE_DYNAMIC(CExButton)
+
  public:
   ~CExButton() override;
-  const CRuntimeClass* GetRuntimeClass() const override;
-  const MessageMap* GetMessageMap() const override;
-  static const CRuntimeClass classCExButton;
 
   // Copies cursor resource 106 of "<Windows folder>\winhlp32.exe" as the
   // button's own cursor, once; leaves the button without one when the file
@@ -20,10 +19,8 @@ class CExButton : public CSkinButton {
 
   BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT mouseMessage);
 
- protected:
-  static const MessageMap messageMap;
-
  private:
-  static const MessageMapEntry messageEntries[];
   HCURSOR m_hCursor = nullptr;
+
+  DECLARE_MESSAGE_MAP()
 };

@@ -2,16 +2,11 @@
 
 #include "framework/MessageCrackers.h"
 
-const CRuntimeClass NCExButton::classNCExButton = {"NCExButton", sizeof(NCExButton), &CButton::classCButton};
+IMPLEMENT_DYNAMIC(NCExButton, CButton)
 
-const MessageMapEntry NCExButton::messageEntries[] = {
+BEGIN_MESSAGE_MAP(NCExButton, CButton)
     MapMouse<&NCExButton::OnMouseMove>(WM_MOUSEMOVE),
     MapFocus<&NCExButton::OnKillFocus>(WM_KILLFOCUS),
     MapFocus<&NCExButton::OnSetFocus>(WM_SETFOCUS),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap NCExButton::messageMap = {&CButton::messageMap, NCExButton::messageEntries};
+END_MESSAGE_MAP()
 
-const CRuntimeClass* NCExButton::GetRuntimeClass() const { return &classNCExButton; }
-
-const MessageMap* NCExButton::GetMessageMap() const { return &messageMap; }

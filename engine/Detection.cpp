@@ -64,12 +64,12 @@ void DisposeOfMemoryFind(const char* detectionName, const char* path) {
   EmptyInfectedPath();
 }
 
-SizeFilter sizeFilter;
-
 // A file the walk listed with a length that no record's size test passes
 // cannot match: it is not opened.
 bool WorthOpening() {
-  return sizePrefilterOff || !listedFile.known || SizeFilterPasses(sizeFilter, listedFile.length);
+  const DetectionState& state = detectionState;
+  return state.sizePrefilterOff || !state.listedFile.known ||
+         SizeFilterPasses(state.sizeFilter, state.listedFile.length);
 }
 
 // The first record of the active table that matches the open file, or null.
@@ -86,11 +86,11 @@ const VariantRecord* FirstMatchingRecord(int fd) {
 
 }  // namespace
 
-ListedFile listedFile;
-bool sizePrefilterOff = false;
-uint32_t filesOpened = 0;
+DetectionState detectionState;
 
-void PrepareSizeFilter() { BuildSizeFilter(activeVariantTable, sizeFilter); }
+void ResetDetectionState() { detectionState = DetectionState(); }
+
+void PrepareSizeFilter() { BuildSizeFilter(activeVariantTable, detectionState.sizeFilter); }
 
 void RenameInfectedFile(const char* path, const char* name) {
   char renamed[MAX_PATH];
@@ -129,7 +129,7 @@ int32_t DetectAndDispose(const char* detectionName, const char* path) {
     EmptyInfectedPath();  // as after an examination without a match
     return 0;
   }
-  ++filesOpened;
+  ++detectionState.filesOpened;
   const int fd = _open(path, _O_RDONLY | _O_BINARY);
   if (fd == -1) return 0;
   EmptyInfectedPath();
@@ -150,7 +150,7 @@ int32_t DetectAndDispose(const char* detectionName, const char* path) {
   CopyText(scanState.detectionName, sizeof scanState.detectionName, name);
   CopyText(scanState.currentFile, sizeof scanState.currentFile, path);
   if (scanState.sweepMode) {
-    scanState.foundInSweep = 1;  // infectedPath keeps the path for the sweep
+    scanState.foundInSweep = true;  // infectedPath keeps the path for the sweep
     return 1;
   }
   Dispose(path, name);

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/VariantTable.h"
+
 // The walk's file handler: tests a file against the variant table and, on a
 // hit, repairs the startup entries and disposes of the file by the scan's
 // disposal choice, reporting the outcome. In sweep mode it only records a hit;
@@ -16,18 +18,20 @@ struct ListedFile {
   bool known = false;
   uint64_t length = 0;
 };
-extern ListedFile listedFile;
+
+// What the detection step keeps besides the scan state.
+struct DetectionState {
+  ListedFile listedFile;          // written by the walk for each file it hands on
+  SizeFilter sizeFilter;          // the file lengths worth opening
+  bool sizePrefilterOff = false;  // for tests: open every file, as without the prefilter
+  uint32_t filesOpened = 0;       // files it has tried to open (for tests and the benchmark)
+};
+extern DetectionState detectionState;
+void ResetDetectionState();
 
 // Builds the size prefilter from the active variant table; the walk calls it
 // as each outermost walk starts.
 void PrepareSizeFilter();
-
-// For tests: set, the detection step opens every file, as without the prefilter.
-extern bool sizePrefilterOff;
-
-// Files the detection step has tried to open (never reset; for tests and the
-// benchmark).
-extern uint32_t filesOpened;
 
 // Renames an infected file by marking the letter after the last "." of its
 // path (C:\x\a.exe becomes C:\x\a.Vxe) and reports "renamed" or "Rename

@@ -130,8 +130,8 @@ bool RecordMatches(const MarkerRecord& record, const MarkerWindows& windows) {
 }
 
 void RememberMatchedName(const MarkerRecord& record) {
-  std::memset(matchedMarkerName, 0, sizeof matchedMarkerName);
-  std::memcpy(matchedMarkerName, record.name, MARKER_NAME_SIZE);
+  std::memset(markerScan.matchedName, 0, sizeof markerScan.matchedName);
+  std::memcpy(markerScan.matchedName, record.name, MARKER_NAME_SIZE);
 }
 
 void DeleteMarkerFile(const char* path, const char* name) {
@@ -160,26 +160,35 @@ MarkerRecord markerTable[MARKER_COUNT] = {
      MARKER_MATCH_SEARCH, WORM_RESERVED_VALUE, MARKER_NO_SIZE_TEST, 0, {}},
 };
 
-bool markersUnscrambled = false;
-int32_t markerFd = -1;
-char matchedMarkerName[MARKER_NAME_SIZE + 1];
+MarkerScanState markerScan;
+
+void ResetMarkerScanState() {
+  if (markerScan.unscrambled) UnscrambleMarkers();  // applied twice it gives the stored bytes
+  markerScan = MarkerScanState();
+  std::memset(headText, 0, sizeof headText);
+  std::memset(tailText, 0, sizeof tailText);
+  std::memset(workBuffer, 0, sizeof workBuffer);
+}
+
+void EnsureMarkersUnscrambled() {
+  if (markerScan.unscrambled) return;
+  markerScan.unscrambled = true;
+  UnscrambleMarkers();
+}
 
 int CheckMarkerFile(const char*, const char* path) {
-  if (!markersUnscrambled) {
-    markersUnscrambled = true;
-    UnscrambleMarkers();
-  }
-  markerFd = _open(path, _O_RDONLY | _O_BINARY);
-  if (markerFd == -1) return 0;
-  const bool matched = MatchMarkerTable(markerFd) == 1;
+  EnsureMarkersUnscrambled();
+  markerScan.fd = _open(path, _O_RDONLY | _O_BINARY);
+  if (markerScan.fd == -1) return 0;
+  const bool matched = MatchMarkerTable(markerScan.fd) == 1;
   if (matched) {
-    CopyText(scanState.detectionName, sizeof scanState.detectionName, matchedMarkerName);
+    CopyText(scanState.detectionName, sizeof scanState.detectionName, markerScan.matchedName);
     CopyText(scanState.currentFile, sizeof scanState.currentFile, path);
   }
-  _close(markerFd);  // closed before the file is deleted or renamed
-  markerFd = -1;
+  _close(markerScan.fd);  // closed before the file is deleted or renamed
+  markerScan.fd = -1;
   if (!matched) return 0;
-  DisposeByChoice(path, matchedMarkerName, MARKER_DISPOSAL);
+  DisposeByChoice(path, markerScan.matchedName, MARKER_DISPOSAL);
   return 1;
 }
 

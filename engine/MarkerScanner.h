@@ -60,12 +60,20 @@ static_assert(offsetof(MarkerRecord, reserved3) == 143);
 
 // The marker records; their patterns are unscrambled in place on first use.
 extern MarkerRecord markerTable[MARKER_COUNT];
-// Set once the patterns of markerTable hold their plain bytes.
-extern bool markersUnscrambled;
-// Descriptor of the file under examination, -1 between calls.
-extern int32_t markerFd;
-// Name of the record that matched last.
-extern char matchedMarkerName[MARKER_NAME_SIZE + 1];
+
+// What the marker scanner keeps between calls.
+struct MarkerScanState {
+  bool unscrambled = false;                     // markerTable holds the plain patterns
+  int32_t fd = -1;                              // the file under examination, -1 between calls
+  char matchedName[MARKER_NAME_SIZE + 1] = {};  // the record that matched last
+};
+extern MarkerScanState markerScan;
+// Puts the scanner back as at program start: the stored patterns, no file, no
+// name, and its work buffers cleared.
+void ResetMarkerScanState();
+
+// Unscrambles markerTable once, as the scanner does on its first call.
+void EnsureMarkersUnscrambled();
 
 // Examines one file and, when it matches a record, disposes of it by the scan's
 // disposal choice and reports the outcome. The detection name argument is not

@@ -8,6 +8,8 @@
 
 PeHeaders peHeaders;
 
+void ResetPeHeaders() { std::memset(&peHeaders, 0, sizeof peHeaders); }
+
 namespace {
 
 uint32_t OptionalHeaderField(uint32_t field) {

@@ -19,6 +19,7 @@ static_assert(sizeof(IMAGE_FILE_HEADER) == FILE_HEADER_SIZE);
 static_assert(sizeof(IMAGE_SECTION_HEADER) == SECTION_HEADER_SIZE);
 
 extern PeHeaders peHeaders;
+void ResetPeHeaders();
 
 // Checks the "PE\0\0" signature at e_lfanew and reads the COFF file header.
 // 1 on success, 0 on any seek or read failure.

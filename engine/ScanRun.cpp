@@ -73,31 +73,31 @@ void NoteProgramFiles(const char* spec) {
   colon[1] = '\0';
   AppendText(note, sizeof scanState.programFilesSpec, PROGRAM_FILES);
   if (_access(note, 0) == 0) {
-    scanState.programFilesPending = 1;
+    scanState.programFilesPending = true;
     AppendText(note, sizeof scanState.programFilesSpec, SEARCH_ALL_IN);
   }
 }
 
 // Walks the drive's Program Files folder when the drive walk never went into it.
 void WalkProgramFilesIfMissed() {
-  if (scanState.programFilesPending == 1 && scanState.programFilesEntered == 0) {
+  if (scanState.programFilesPending && !scanState.programFilesEntered) {
     WalkFolder(scanState.programFilesSpec);
-    scanState.programFilesPending = 0;
+    scanState.programFilesPending = false;
   }
 }
 
 // Hands a listed file to the handlers, with the length its listing gave.
 void CallHandlers(const char* path, const WIN32_FIND_DATAA& listed) {
-  listedFile = {true, (static_cast<uint64_t>(listed.nFileSizeHigh) << 32) | listed.nFileSizeLow};
+  detectionState.listedFile = {true, (static_cast<uint64_t>(listed.nFileSizeHigh) << 32) | listed.nFileSizeLow};
   for (const HandlerEntry* entry = handlerTable; entry->detectionName; ++entry) {
     if (entry->handler(entry->detectionName, path)) break;
   }
-  listedFile.known = false;
+  detectionState.listedFile.known = false;
 }
 
 bool StopNow() {
   PumpOneMessage();
-  return scanState.stopRequested != 0;
+  return scanState.stopRequested;
 }
 
 enum class PassEnd { Done, Stopped, NoDot };
@@ -149,7 +149,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
     char sub[MAX_PATH];
     // A folder whose search spec would not fit in MAX_PATH is skipped.
     if (!JoinPath(sub, sizeof sub, prefix, entry.cFileName, SEARCH_ALL_IN)) continue;
-    if (std::strstr(sub, INSIDE_PROGRAM_FILES)) scanState.programFilesEntered = 1;
+    if (std::strstr(sub, INSIDE_PROGRAM_FILES)) scanState.programFilesEntered = true;
     if (WalkFolder(sub) == -1) { result = -1; break; }
   } while (FindNextFileA(find, &entry));
   FindClose(find);
@@ -195,7 +195,7 @@ int RunScan() {
     SweepMemory();
     WalkTarget();
   }
-  scanState.keepList = 1;
+  scanState.keepList = true;
   WriteStatistics();
   SetStatusText(scanState.stopRequested ? "Scanning terminated" : "Scanning completed");
   if (scanState.restartNeeded != 0 &&
@@ -209,7 +209,7 @@ namespace {
 
 // One folder (or, in sweep mode, one file) of the walk.
 int32_t WalkSpec(const char* spec) {
-  scanState.foundInSweep = 0;
+  scanState.foundInSweep = false;
   NoteProgramFiles(spec);
   char prefix[MAX_PATH];
   const bool hasDot = FolderPrefix(spec, prefix, sizeof prefix);
@@ -223,6 +223,7 @@ int32_t WalkSpec(const char* spec) {
   return scanState.filesScanned;
 }
 
+// How deep the walk is: 0 outside it; every walk climbs back out.
 int walkDepth = 0;
 
 }  // namespace
@@ -241,11 +242,11 @@ void PumpOneMessage() {
   if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
   if (LOWORD(msg.wParam) == VK_ESCAPE) {
     // Whatever the message: the key is dropped either way.
-    if (SkinMessageBox(STOP_QUESTION, PROGRAM_TITLE, QUESTION_YES_NO) != IDNO) scanState.stopRequested = 1;
+    if (SkinMessageBox(STOP_QUESTION, PROGRAM_TITLE, QUESTION_YES_NO) != IDNO) scanState.stopRequested = true;
     return;
   }
   if (msg.message == WM_QUIT || msg.message == WM_DESTROY) {
-    scanState.stopRequested = 1;  // the message is dropped, not posted again
+    scanState.stopRequested = true;  // the message is dropped, not posted again
     return;
   }
   TranslateMessage(&msg);

@@ -6,10 +6,13 @@
 #include "common/Text.h"
 
 // Notifications from the engine to the main dialog, sent synchronously with both
-// parameters 0. Their numbers are those of WM_ENABLE and WM_SETREDRAW; the main
-// dialog handles them as its own messages.
+// parameters 0. Their numbers are those of WM_ENABLE and WM_SETREDRAW on
+// purpose, and the main dialog handles them as its own messages: the platform's
+// own WM_ENABLE, sent whenever a modal dialog disables the main one, then only
+// shows the status text again.
 inline constexpr UINT WM_SCAN_STATUS = 0x000A;  // currentFile changed
 inline constexpr UINT WM_SCAN_LINE = 0x000B;    // reportLine holds a new line
+static_assert(WM_SCAN_STATUS == WM_ENABLE && WM_SCAN_LINE == WM_SETREDRAW);
 
 // What to do with an infected file.
 inline constexpr int32_t DISPOSE_DELETE = 100;
@@ -29,8 +32,8 @@ struct ScanState {
   HWND notifyWindow = nullptr;             // receives WM_SCAN_STATUS / WM_SCAN_LINE
   char scanTarget[MAX_PATH] = {};          // "!:", a folder path, or empty (no walk)
   int32_t disposalChoice = 0;              // DISPOSE_*
-  uint8_t stopRequested = 0;               // tested by the walk at every entry
-  uint8_t keepList = 0;                    // set before the closing lines: never cut them
+  bool stopRequested = false;              // tested by the walk at every entry
+  bool keepList = false;                   // set before the closing lines: never cut them
   char currentFile[MAX_PATH] = {};         // status text
   char detectionName[MAX_PATH] = {};       // name of the latest detection
   char reportLine[REPORT_LINE_SIZE] = {};  // the line being sent
@@ -54,13 +57,13 @@ struct ScanState {
   //  3. After the sweep sweepMode is 0: the walk's detection step tests and
   //     disposes at once; infectedPath holds the file only while it is
   //     examined and its startup entries are repaired.
-  uint8_t sweepMode = 1;                   // memory sweep running: check only, count nothing
-  uint8_t foundInSweep = 0;                // the sweep's latest walk matched its image
+  bool sweepMode = true;                   // memory sweep running: check only, count nothing
+  bool foundInSweep = false;               // the sweep's latest walk matched its image
   int32_t pendingChoice = 0;               // non-zero: dispose of a memory find without testing
   char infectedPath[MAX_PATH + 1] = {};    // file under examination
   char programFilesSpec[MAX_PATH] = {};    // "<drive>:\Program Files\*.*" of the current drive
-  int32_t programFilesPending = 0;         // that folder exists and may need an extra walk
-  int32_t programFilesEntered = 0;         // the walk went into a "\Program Files\" folder
+  bool programFilesPending = false;        // that folder exists and may need an extra walk
+  bool programFilesEntered = false;        // the walk went into a "\Program Files\" folder
 };
 
 extern ScanState scanState;
@@ -68,6 +71,13 @@ extern ScanState scanState;
 // Name of the last startup value the autorun scan removed (or tried to remove);
 // deleted again from both startup keys at every later detection.
 extern char removedValueName[REMOVED_VALUE_NAME_SIZE];
+
+// Puts every piece of the engine's, the repairs' and the process code's state
+// back as at program start: the scan state, removedValueName, and what the
+// detection step, the PE locator, the marker scanner and the memory sweep
+// keep, and the variant table the detection step reads. The program runs one
+// scan and never calls it; the tests call it before each case.
+void ResetScanState();
 
 // Formats into scanState.reportLine (cut to fit) and sends WM_SCAN_LINE.
 void SendReportLine(const char* format, ...) TEXT_FORMAT_CHECK(1, 2);

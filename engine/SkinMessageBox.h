@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 
 // The program's one way of asking the user: the skinned message dialog.
 // flags use the platform's message-box bits (MB_OKCANCEL, MB_YESNO, MB_ICON*);
@@ -7,6 +8,7 @@
 int SkinMessageBox(const char* text, const char* title, int flags);
 
 // Flags of the program's questions: Yes/No with the question icon, and the
-// OK/Cancel notice with the information icon.
-inline constexpr int QUESTION_YES_NO = 36;
-inline constexpr int NOTICE_OK_CANCEL = 0x41;
+// OK/Cancel notice with the information icon (36 and 0x41).
+inline constexpr int QUESTION_YES_NO = MB_YESNO | MB_ICONQUESTION;
+inline constexpr int NOTICE_OK_CANCEL = MB_OKCANCEL | MB_ICONINFORMATION;
+static_assert(QUESTION_YES_NO == 36 && NOTICE_OK_CANCEL == 0x41);

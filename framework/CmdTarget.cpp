@@ -4,7 +4,7 @@ namespace {
 const MessageMapEntry noEntries[] = {END_OF_MESSAGE_MAP};
 }
 
-const CRuntimeClass CCmdTarget::classCCmdTarget = {"CCmdTarget", sizeof(CCmdTarget), &CObject::classCObject};
+IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
 const MessageMap CCmdTarget::messageMap = {nullptr, noEntries};
 
 bool MessageMapEntry::Matches(UINT message, WPARAM wParam) const {
@@ -12,8 +12,6 @@ bool MessageMapEntry::Matches(UINT message, WPARAM wParam) const {
   // A command entry takes clicks and menu commands only, not other notifications.
   return message != WM_COMMAND || (LOWORD(wParam) == commandId && HIWORD(wParam) == BN_CLICKED);
 }
-
-const CRuntimeClass* CCmdTarget::GetRuntimeClass() const { return &classCCmdTarget; }
 
 const MessageMap* CCmdTarget::GetMessageMap() const { return &messageMap; }
 

@@ -2,11 +2,9 @@
 
 #include <cstdlib>
 
-const CRuntimeClass CButton::classCButton = {"CButton", sizeof(CButton), &CWnd::classCWnd};
-const CRuntimeClass CStatic::classCStatic = {"CStatic", sizeof(CStatic), &CWnd::classCWnd};
-const CRuntimeClass CListBox::classCListBox = {"CListBox", sizeof(CListBox), &CWnd::classCWnd};
-
-const CRuntimeClass* CButton::GetRuntimeClass() const { return &classCButton; }
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+IMPLEMENT_DYNAMIC(CStatic, CWnd)
+IMPLEMENT_DYNAMIC(CListBox, CWnd)
 
 void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
 
@@ -16,10 +14,6 @@ BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
   if (result) *result = TRUE;
   return TRUE;
 }
-
-const CRuntimeClass* CStatic::GetRuntimeClass() const { return &classCStatic; }
-
-const CRuntimeClass* CListBox::GetRuntimeClass() const { return &classCListBox; }
 
 CString CListBox::GetText(int index) const {
   const int length = GetTextLen(index);

@@ -6,25 +6,21 @@
 // Push buttons, group boxes and other button-class controls. An owner-drawn
 // button draws itself in DrawItem, which its parent's WM_DRAWITEM reaches.
 class CButton : public CWnd {
- public:
-  const CRuntimeClass* GetRuntimeClass() const override;
-  static const CRuntimeClass classCButton;
+  DECLARE_DYNAMIC(CButton)
 
+ public:
   virtual void DrawItem(LPDRAWITEMSTRUCT item);
   BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };
 
 class CStatic : public CWnd {
- public:
-  const CRuntimeClass* GetRuntimeClass() const override;
-  static const CRuntimeClass classCStatic;
+  DECLARE_DYNAMIC(CStatic)
 };
 
 class CListBox : public CWnd {
- public:
-  const CRuntimeClass* GetRuntimeClass() const override;
-  static const CRuntimeClass classCListBox;
+  DECLARE_DYNAMIC(CListBox)
 
+ public:
   int GetCount() const { return Send(LB_GETCOUNT); }
   int AddString(const char* text) { return Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)); }
   void ResetContent() { Send(LB_RESETCONTENT); }

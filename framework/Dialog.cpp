@@ -3,24 +3,18 @@
 #include "framework/MessageCrackers.h"
 #include "framework/WinApp.h"
 
-const CRuntimeClass CDialog::classCDialog = {"CDialog", sizeof(CDialog), &CWnd::classCWnd};
+IMPLEMENT_DYNAMIC(CDialog, CWnd)
 
-const MessageMapEntry CDialog::messageEntries[] = {
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
     MapCommand<&CDialog::OnOK>(IDOK),
     MapCommand<&CDialog::OnCancel>(IDCANCEL),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap CDialog::messageMap = {&CWnd::messageMap, CDialog::messageEntries};
+END_MESSAGE_MAP()
 
 void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
   if (control.m_hWnd == nullptr) control.SubclassDlgItem(static_cast<UINT>(id), exchange->m_pDlgWnd);
 }
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
-
-const CRuntimeClass* CDialog::GetRuntimeClass() const { return &classCDialog; }
-
-const MessageMap* CDialog::GetMessageMap() const { return &messageMap; }
 
 INT_PTR CDialog::DoModal() {
   HWND owner = nullptr;

@@ -19,11 +19,10 @@ void DDX_Control(CDataExchange* exchange, int id, CWnd& control);
 // IDOK, IDCANCEL, the Esc key and the close box reach the virtual OnOK and
 // OnCancel; OnInitDialog runs the data exchange that binds the controls.
 class CDialog : public CWnd {
+  DECLARE_DYNAMIC(CDialog)
+
  public:
   explicit CDialog(UINT templateId, CWnd* parent = nullptr);
-
-  const CRuntimeClass* GetRuntimeClass() const override;
-  static const CRuntimeClass classCDialog;
 
   // Runs the dialog until EndDialog; returns its result, or -1 when the dialog
   // could not be made. The owner is the parent, else the application's main
@@ -38,15 +37,14 @@ class CDialog : public CWnd {
   virtual void OnOK();
   virtual void OnCancel();
 
-  const MessageMap* GetMessageMap() const override;
   bool RouteCommand(UINT id) override;
-  static const MessageMap messageMap;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   BOOL HandleInitDialog();
-  static const MessageMapEntry messageEntries[];
 
   UINT m_templateId;
   CWnd* m_pParentWnd;
+
+  DECLARE_MESSAGE_MAP()
 };

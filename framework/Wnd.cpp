@@ -79,20 +79,15 @@ class MessageScope {
 
 }  // namespace
 
-const CRuntimeClass CWnd::classCWnd = {"CWnd", sizeof(CWnd), &CCmdTarget::classCCmdTarget};
+IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 
-namespace {
-const MessageMapEntry noOwnEntries[] = {END_OF_MESSAGE_MAP};
-}
-const MessageMap CWnd::messageMap = {&CCmdTarget::messageMap, noOwnEntries};
+// No entries of its own: messages no map takes go to the window's procedure.
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+END_MESSAGE_MAP()
 
 CWnd::~CWnd() {
   if (m_hWnd && FromHandlePermanent(m_hWnd) == this) UnsubclassWindow();
 }
-
-const CRuntimeClass* CWnd::GetRuntimeClass() const { return &classCWnd; }
-
-const MessageMap* CWnd::GetMessageMap() const { return &messageMap; }
 
 CWnd* CWnd::FromHandlePermanent(HWND window) {
   return handles.Find(window);

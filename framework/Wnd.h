@@ -10,15 +10,13 @@
 // message map (most derived class first) and then through the window's own
 // procedure, which the object keeps when it subclasses the window.
 class CWnd : public CCmdTarget {
+  DECLARE_DYNAMIC(CWnd)
+
  public:
   CWnd() = default;
   ~CWnd() override;
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
-
-  const CRuntimeClass* GetRuntimeClass() const override;
-  const MessageMap* GetMessageMap() const override;
-  static const CRuntimeClass classCWnd;
 
   HWND m_hWnd = nullptr;
   operator HWND() const { return m_hWnd; }
@@ -93,13 +91,14 @@ class CWnd : public CCmdTarget {
   virtual bool RouteCommand(UINT id) { return OnCmdMsg(id); }
 
   WNDPROC m_pfnSuper = nullptr;
-  static const MessageMap messageMap;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool ReflectDrawItem(WPARAM wParam, LPARAM lParam, LRESULT& result);
   LRESULT HandleNcDestroy();
+
+  DECLARE_MESSAGE_MAP()
 };
 
 // A wrapper over a window no object is bound to, valid for one handler call.

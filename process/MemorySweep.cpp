@@ -18,7 +18,7 @@
 #include "repair/RegistryOps.h"
 #include "repair/ServiceControl.h"
 
-int sweepRestartFlag = 0;
+bool sweepRestartFlag = false;
 
 namespace {
 
@@ -60,8 +60,7 @@ HANDLE OpenWithDebugPrivilege(DWORD processId) {
 
 // The service a process image runs as: its file name without folder and extension.
 void ServiceNameOf(const char* path, char (&name)[MAX_PATH]) {
-  const char* backslash = std::strrchr(path, '\\');
-  CopyText(name, sizeof name, backslash ? backslash + 1 : path);
+  CopyText(name, sizeof name, PathTail(path));
   if (char* dot = std::strrchr(name, '.')) *dot = '\0';
 }
 
@@ -75,8 +74,8 @@ bool StopServiceOfImage(const char* path) {
     DeleteServiceKeys(service);
     return true;
   }
-  if (DeleteServiceKeys(service) == 1) sweepRestartFlag = 1;
-  if (RestartHook(path) == 1) sweepRestartFlag = 1;
+  if (DeleteServiceKeys(service) == 1) sweepRestartFlag = true;
+  if (RestartHook(path) == 1) sweepRestartFlag = true;
   return false;
 }
 
@@ -122,16 +121,16 @@ void SweepToolhelpProcess(const ProcessNode& node) {
 
 void SweepMemory() {
   const int family = GetOsFamily();
-  scanState.sweepMode = 1;
+  scanState.sweepMode = true;
   if (family == OS_FAMILY_9X) {
     SweepToolhelp();
   } else if (family == OS_FAMILY_NT && SweepPsapi() != 0) {
-    if (sweepRestartFlag == 1 && SkinMessageBox(FOUND_IN_MEMORY_NOTICE, PROGRAM_TITLE, NOTICE_OK_CANCEL) == IDOK)
+    if (sweepRestartFlag && SkinMessageBox(FOUND_IN_MEMORY_NOTICE, PROGRAM_TITLE, NOTICE_OK_CANCEL) == IDOK)
       RestartWindows();
     // The infection stays in memory until the restart: scanning on would be in vain.
     ExitProcess(EXIT_AFTER_MEMORY_FIND);
   }
-  scanState.sweepMode = 0;
+  scanState.sweepMode = false;
 }
 
 void SweepToolhelp() {
@@ -144,5 +143,5 @@ int SweepPsapi() {
   ProcessList list;
   if (TakePsapiList(list, OpenWithDebugPrivilege) != ListOutcome::Listed) return 0;
   for (const ProcessNode* node = list.head(); node; node = node->next) SweepPsapiProcess(*node);
-  return sweepRestartFlag == 1 ? 1 : 0;
+  return sweepRestartFlag ? 1 : 0;
 }

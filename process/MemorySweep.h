@@ -17,4 +17,4 @@ int SweepPsapi();
 
 // Set when the NT-family sweep has removed the keys of a service it could not
 // stop or requested a restart for an image; never cleared by the program.
-extern int sweepRestartFlag;
+extern bool sweepRestartFlag;

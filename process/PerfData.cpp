@@ -117,8 +117,7 @@ bool PerfTargetName(const char* path, char* target, std::size_t size) {
   if (length <= EXTENSION_LENGTH) return false;
   CharUpperA(upper);
   upper[length - EXTENSION_LENGTH] = '\0';
-  const char* backslash = std::strrchr(upper, '\\');
-  return CopyText(target, size, backslash ? backslash + 1 : upper);
+  return CopyText(target, size, PathTail(upper));
 }
 
 bool PerfSlotMatches(const PerfProcessSlot& slot, const char* target) {

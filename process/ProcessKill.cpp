@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/Text.h"
 #include "process/OsProbe.h"
 #include "process/PerfData.h"
 #include "process/ProcessList.h"
@@ -17,19 +18,13 @@ constexpr DWORD TOOLHELP_STEP_PAUSE_MS = 100;
 constexpr DWORD BEFORE_TERMINATION_PAUSE_MS = 50;
 constexpr DWORD AFTER_TERMINATION_PAUSE_MS = 500;
 
-// The part of a path after its last backslash (all of it when it has none).
-const char* FileNamePart(const char* path) {
-  const char* backslash = std::strrchr(path, '\\');
-  return backslash ? backslash + 1 : path;
-}
-
 int TerminateFirstMatch(const ToolhelpLibrary& toolhelp, HANDLE snapshot, const char* target) {
   PROCESSENTRY32 entry = {};
   if (!toolhelp.First(snapshot, &entry)) return 0;
   for (;;) {
     char exeFile[sizeof entry.szExeFile + 1] = {};
     std::memcpy(exeFile, entry.szExeFile, sizeof entry.szExeFile);
-    if (_stricmp(FileNamePart(exeFile), target) == 0) {
+    if (_stricmp(PathTail(exeFile), target) == 0) {
       Sleep(BEFORE_TERMINATION_PAUSE_MS);
       const int result = TerminateById(entry.th32ProcessID, KILL_ACCESS) ? 1 : 0;
       Sleep(AFTER_TERMINATION_PAUSE_MS);
@@ -82,7 +77,7 @@ int KillByToolhelp(const char* path) {
   const HANDLE snapshot = toolhelp.Snapshot();
   Sleep(TOOLHELP_STEP_PAUSE_MS);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  const int result = TerminateFirstMatch(toolhelp, snapshot, FileNamePart(path));
+  const int result = TerminateFirstMatch(toolhelp, snapshot, PathTail(path));
   CloseHandle(snapshot);
   return result;
 }

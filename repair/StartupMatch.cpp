@@ -43,9 +43,8 @@ bool Expand(const char* data, char* expanded) {
 }  // namespace
 
 const char* FileNamePart(const char* path) {
-  const char* slash = std::strrchr(path, '\\');
-  if (!slash || slash[1] == '\0') return nullptr;
-  return slash + 1;
+  const char* tail = PathTail(path);
+  return tail == path || *tail == '\0' ? nullptr : tail;
 }
 
 StartupVerdict JudgeStartupData(const char* bytes, std::size_t size, char* infectedPath) {

@@ -20,6 +20,14 @@ typedef void* HKEY;
 typedef uint16_t WCHAR;  // UTF-16, as on Windows
 
 #define MAX_PATH 260
+// The two window messages whose numbers the engine's notifications reuse.
+#define WM_ENABLE 0x000A
+#define WM_SETREDRAW 0x000B
+// The message-box bits of the engine's questions.
+#define MB_OKCANCEL 0x1
+#define MB_YESNO 0x4
+#define MB_ICONQUESTION 0x20
+#define MB_ICONINFORMATION 0x40
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define NO_ERROR 0u

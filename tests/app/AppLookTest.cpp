@@ -222,7 +222,7 @@ class AppLook : public AppUi {
 HMODULE AppLook::pictures_ = nullptr;
 
 TEST_F(AppLook, TheRealMouseLightsOneButtonAfterAnotherAndTheFocusStaysWhenItLeaves) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   HWND scan = GetDlgItem(main_, SCAN);
   HWND download = GetDlgItem(main_, DOWNLOAD);
 
@@ -247,8 +247,9 @@ TEST_F(AppLook, TheRealMouseLightsOneButtonAfterAnotherAndTheFocusStaysWhenItLea
 }
 
 TEST_F(AppLook, EveryControlStandsWhereThePixelPlanPutsIt) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   for (const TemplateRect& t : MAIN_TEMPLATE) {
+    SCOPED_TRACE("control " + std::to_string(t.id));
     RECT rect = {};
     GetWindowRect(GetDlgItem(main_, t.id), &rect);
     MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&rect), 2);
@@ -267,7 +268,7 @@ TEST_F(AppLook, EveryControlStandsWhereThePixelPlanPutsIt) {
 TEST_F(AppLook, WithTheHelpViewersHandEveryButtonButTheLogoShowsItsOwnCopy) {
   PlantedHelpViewer viewer("quellor.exe");
   ASSERT_TRUE(viewer.planted());
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   const HCURSOR overLogo = CursorOver(LOGO, "HALVEXLOGO");
   const HCURSOR arrow = CursorOverTheSkin(LOGO, "HALVEXLOGO");
   ASSERT_NE(nullptr, arrow);
@@ -288,8 +289,8 @@ TEST_F(AppLook, WithTheHelpViewersHandEveryButtonButTheLogoShowsItsOwnCopy) {
     copies.insert(cursor);
     EXPECT_EQ(arrow, CursorOverTheSkin(hand.id, hand.base)) << "off " << hand.base;
   }
-  StartScan();
-  WaitForTheEnd();
+  ASSERT_NO_FATAL_FAILURE(StartScan());
+  ASSERT_NO_FATAL_FAILURE(WaitForTheEnd());
   const HCURSOR overOk = CursorOver(DONE, "OK");
   EXPECT_NE(arrow, overOk) << "OK shows the hand";
   copies.insert(overOk);
@@ -299,8 +300,8 @@ TEST_F(AppLook, WithTheHelpViewersHandEveryButtonButTheLogoShowsItsOwnCopy) {
 }
 
 TEST_F(AppLook, ReadyScanningAndDoneAsTheUserSeesThem) {
-  Start();
-  ExpectTheSkinsShape();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(ExpectTheSkinsShape());
   PixelImage shot;
   // Ready: SCAN, the first tab stop, holds the keyboard focus and is lit.
   EXPECT_TRUE(ShowsLook({{{SCAN, "SCAN_FOCUS"},
@@ -316,9 +317,9 @@ TEST_F(AppLook, ReadyScanningAndDoneAsTheUserSeesThem) {
   // Scanning, caught while the stop question is open: the walk waits for it.
   // The question's first button, YES, holds its focus and is lit. (CANCEL,
   // just below the question, is partly covered by it.)
-  StartScan();
+  ASSERT_NO_FATAL_FAILURE(StartScan());
   const MessageDialog question = AskToStopWith(CANCEL);
-  ExpectTheSkinsShape();
+  ASSERT_NO_FATAL_FAILURE(ExpectTheSkinsShape());
   EXPECT_TRUE(ShowsLook({{{SCAN, "SCAN_DISABLE"},
                           {DOWNLOAD, "DOWNLOAD_NOTFOCUS"},
                           {CLOSE_BOX, "X_NOTFOCUS"},
@@ -338,7 +339,7 @@ TEST_F(AppLook, ReadyScanningAndDoneAsTheUserSeesThem) {
 
   // Done: OK in CANCEL's place. CANCEL held the focus when it was hidden;
   // the dialog hands it on to its first enabled tab stop left, DOWNLOAD.
-  WaitForTheEnd();
+  ASSERT_NO_FATAL_FAILURE(WaitForTheEnd());
   EXPECT_TRUE(ShowsLook({{{SCAN, "SCAN_DISABLE"},
                           {DONE, "OK_NOTFOCUS"},
                           {DOWNLOAD, "DOWNLOAD_FOCUS"},

@@ -86,6 +86,7 @@ void AppUi::Start(const char* name) {
 
 void AppUi::ExpectState(const std::vector<Expected>& table, const char* state) {
   for (const Expected& e : table) {
+    SCOPED_TRACE(std::string(state) + ": control " + std::to_string(e.id));
     const ControlState control = ReadControl(main_, e.id);
     ASSERT_TRUE(control.exists) << state << ": control " << e.id;
     if (e.shown != ANY) {
@@ -120,7 +121,7 @@ void AppUi::WaitForTheEnd() {
 }
 
 void AppUi::ExpectTerminated() {
-  WaitForTheEnd();
+  ASSERT_NO_FATAL_FAILURE(WaitForTheEnd());
   EXPECT_EQ("Scanning terminated", Text(STATUS_LINE));
 }
 

@@ -37,8 +37,8 @@ const std::vector<Expected> DONE_STATE = {
 };
 
 TEST_F(AppUi, ReadyWithoutTheSuiteThenXClosesWithoutAQuestion) {
-  Start();
-  ExpectState(READY, "ready");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(ExpectState(READY, "ready"));
   EXPECT_EQ("Quellor Ver 1.0 - Tool to detect and remove all the variants of W32/Veltrix Trojan", Text(HEADLINE));
   EXPECT_EQ("for W32/Veltrix Trojan", Text(SUB_TITLE));
   EXPECT_FALSE(Text(NOTICE).empty());
@@ -52,8 +52,8 @@ TEST_F(AppUi, ReadyWithoutTheSuiteThenXClosesWithoutAQuestion) {
 
 TEST_F(AppUi, ReadyWithTheSuiteThenEscCloses) {
   SetSuiteInstalled(true);
-  Start();
-  ExpectState(READY_WITH_SUITE, "ready with the suite");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(ExpectState(READY_WITH_SUITE, "ready with the suite"));
   EXPECT_EQ("This program is a part of Calvorin antivirus software.", Text(SUITE_LINE));
   EXPECT_FALSE(Click(main_, DOWNLOAD)) << "a disabled button cannot be pressed";
   ASSERT_TRUE(PressKey(main_, VK_ESCAPE));
@@ -61,12 +61,12 @@ TEST_F(AppUi, ReadyWithTheSuiteThenEscCloses) {
 }
 
 TEST_F(AppUi, EnterDoesNothingBeforeOrAfterTheScan) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(PressKey(main_, VK_RETURN));
   ASSERT_TRUE(WaitForPostedMessages(program_, GetDlgItem(main_, REPORT_LIST), STEP_MS));
   EXPECT_TRUE(program_.Running());
-  StartScan();
-  WaitForTheEnd();
+  ASSERT_NO_FATAL_FAILURE(StartScan());
+  ASSERT_NO_FATAL_FAILURE(WaitForTheEnd());
   ASSERT_TRUE(PressKey(main_, VK_RETURN));
   ASSERT_TRUE(WaitForPostedMessages(program_, GetDlgItem(main_, REPORT_LIST), STEP_MS));
   EXPECT_TRUE(program_.Running());
@@ -76,18 +76,18 @@ TEST_F(AppUi, EnterDoesNothingBeforeOrAfterTheScan) {
 }
 
 TEST_F(AppUi, CancelAnsweredNoLetsTheScanRunToItsEndThenOkCloses) {
-  Start();
-  StartScan();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(StartScan());
   const MessageDialog question = AskToStopWith(CANCEL);
   EXPECT_EQ(PROGRAM_TITLE, question.title);
   // The walk waits for the answer: the dialog is in its scanning state.
-  ExpectState(SCANNING, "scanning");
+  ASSERT_NO_FATAL_FAILURE(ExpectState(SCANNING, "scanning"));
   EXPECT_EQ("Scanning", Text(STATUS_FRAME));
   EXPECT_EQ("Searching for W32/Veltrix Trojan and its variants", Text(SEARCHING));
   ASSERT_TRUE(Answer(program_, question, IDNO, STEP_MS));
   EXPECT_TRUE(ReadControl(main_, CANCEL).shown) << "the scan goes on";
-  WaitForTheEnd();
-  ExpectState(DONE_STATE, "done");
+  ASSERT_NO_FATAL_FAILURE(WaitForTheEnd());
+  ASSERT_NO_FATAL_FAILURE(ExpectState(DONE_STATE, "done"));
   EXPECT_EQ("", Text(STATUS_FRAME));
   EXPECT_EQ("Scanning completed", Text(STATUS_LINE));
   EXPECT_GE(ExpectStatisticsAtTheEnd(), BULK_FILES) << "every fixed drive is walked";
@@ -97,37 +97,37 @@ TEST_F(AppUi, CancelAnsweredNoLetsTheScanRunToItsEndThenOkCloses) {
 }
 
 TEST_F(AppUi, XAnsweredYesStopsTheScanAndShowsOkAtOnce) {
-  Start();
-  StartScan();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(StartScan());
   const MessageDialog question = AskToStopWith(CLOSE_BOX);
   EXPECT_EQ(CLOSE_BOX_TITLE, question.title);
   ASSERT_TRUE(Answer(program_, question, IDYES, STEP_MS));
   EXPECT_TRUE(WaitUntil(program_, STEP_MS, [&] {
     return ReadControl(main_, DONE).shown && !ReadControl(main_, CANCEL).shown;
   })) << "OK replaces CANCEL";
-  ExpectTerminated();
+  ASSERT_NO_FATAL_FAILURE(ExpectTerminated());
   ExpectStatisticsAtTheEnd();
   ASSERT_TRUE(PressKey(main_, VK_ESCAPE));
   ExpectProgramEnds();
 }
 
 TEST_F(AppUi, XAnsweredNoThenCancelAnsweredYes) {
-  Start();
-  StartScan();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(StartScan());
   MessageDialog question = AskToStopWith(CLOSE_BOX);
   ASSERT_TRUE(Answer(program_, question, IDNO, STEP_MS));
   EXPECT_TRUE(ReadControl(main_, CANCEL).shown);
   question = AskToStopWith(CANCEL);
   EXPECT_EQ(PROGRAM_TITLE, question.title);
   ASSERT_TRUE(Answer(program_, question, IDYES, STEP_MS));
-  ExpectTerminated();
+  ASSERT_NO_FATAL_FAILURE(ExpectTerminated());
   ASSERT_TRUE(Click(main_, CLOSE_BOX));
   ExpectProgramEnds();
 }
 
 TEST_F(AppUi, ClosingFromTheTaskBarDuringAScanAsksAndEscIsTheWalksOwnQuestion) {
-  Start();
-  StartScan();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(StartScan());
   ASSERT_TRUE(PostMessageA(main_, WM_SYSCOMMAND, SC_CLOSE, 0));
   MessageDialog question = WaitForMessageDialog(program_, main_, STEP_MS);
   EXPECT_EQ(STOP_QUESTION, question.text);
@@ -137,19 +137,19 @@ TEST_F(AppUi, ClosingFromTheTaskBarDuringAScanAsksAndEscIsTheWalksOwnQuestion) {
   question = WaitForMessageDialog(program_, main_, STEP_MS);
   EXPECT_EQ(STOP_QUESTION, question.text);
   ASSERT_TRUE(Answer(program_, question, IDYES, STEP_MS));
-  ExpectTerminated();
+  ASSERT_NO_FATAL_FAILURE(ExpectTerminated());
   ASSERT_TRUE(Click(main_, DONE));
   ExpectProgramEnds();
 }
 
 TEST_F(AppUi, ASecondStartEndsSilentlyWhileTheFirstRuns) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   Program second;
   ASSERT_TRUE(second.Start(QuellorPath(), OwnExecutableFolder()));
   EXPECT_EQ(0u, second.WaitForExit(STEP_MS));
   EXPECT_EQ(1u, WindowsTitled(PROGRAM_TITLE).size());
   EXPECT_TRUE(program_.Running());
-  ExpectState(READY, "first copy, undisturbed");
+  ASSERT_NO_FATAL_FAILURE(ExpectState(READY, "first copy, undisturbed"));
   ASSERT_TRUE(Click(main_, CLOSE_BOX));
   ExpectProgramEnds();
 }

@@ -114,6 +114,7 @@ void ExpectLook(HWND d, const ModeLook& look, const PixelImage& shot) {
 
 TEST(MessageDialogLook, EachModeShowsItsIconAndButtonPicturesOnTheFace) {
   for (const ModeLook& look : modeLooks) {
+    SCOPED_TRACE(look.screenshot);
     ASSERT_TRUE(MoveMouse(MOUSE_PARKING));
     ModalProbes probes;
     probes.Add([&](HWND d) {
@@ -124,7 +125,7 @@ TEST(MessageDialogLook, EachModeShowsItsIconAndButtonPicturesOnTheFace) {
       RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
       const PixelImage shot = CaptureWindow(d);
       ASSERT_FALSE(shot.Empty());
-      ExpectLook(d, look, shot);
+      ASSERT_NO_FATAL_FAILURE(ExpectLook(d, look, shot));
       EXPECT_TRUE(SaveScreenshot(shot, look.screenshot)) << look.screenshot;
       SendMessageA(GetDlgItem(d, look.buttons.front().id), BM_CLICK, 0, 0);
     });

@@ -140,6 +140,7 @@ TEST(MessageDialog, LayoutGrowsWithTheLengthOfTheText) {
   const TemplateLayout base = MeasureTemplate();
   ASSERT_GT(base.window.Width(), 0);
   for (const LayoutCase& c : layoutCases) {
+    SCOPED_TRACE("text of " + std::to_string(c.length));
     Seen seen;
     Ask(std::string(c.length, 'w'), "Layout", 0, seen, &PressFirstShownButton);
     const std::string row = "text of " + std::to_string(c.length);
@@ -169,9 +170,9 @@ TEST(MessageDialog, TheHighDpiFlagMakesTheTextArea25PixelsTaller) {
   Seen normal;
   Seen high;
   Ask("Same text", "Dpi", 0, normal, &PressFirstShownButton);
-  highDpiFlag = 1;
+  dialogShared.highDpi = true;
   Ask("Same text", "Dpi", 0, high, &PressFirstShownButton);
-  highDpiFlag = 0;
+  dialogShared.highDpi = false;
   EXPECT_EQ(normal.text.Height() + 25, high.text.Height());
   EXPECT_EQ(normal.text.Width(), high.text.Width());
 }
@@ -197,6 +198,7 @@ const ModeCase modeCases[] = {
 
 TEST(MessageDialog, FlagsChooseTheButtonsAndTheIconPicture) {
   for (const ModeCase& c : modeCases) {
+    SCOPED_TRACE("flags " + std::to_string(c.flags));
     Seen seen;
     Ask("Which buttons?", "Modes", c.flags, seen, &PressFirstShownButton);
     EXPECT_EQ(c.shown, seen.shown) << "flags " << c.flags;
@@ -237,6 +239,7 @@ const AnswerCase answerCases[] = {
 
 TEST(MessageDialog, EachModeAnswersItsButtonsEnterAndEsc) {
   for (const AnswerCase& c : answerCases) {
+    SCOPED_TRACE("flags " + std::to_string(c.flags) + " " + c.action);
     Seen seen;
     EXPECT_EQ(c.result, Ask("Answer me", "Answers", c.flags, seen, c.act)) << "flags " << c.flags << " " << c.action;
   }
@@ -258,7 +261,7 @@ TEST(MessageDialog, ShowsTheTextAndTheTitleOrElseTheProgramTitle) {
 TEST(MessageDialog, AConstructedDialogStartsWithTheWarningPictureAndNoMode) {
   CMsgDlg dialog;
   EXPECT_EQ(IDB_ICON_WARNING, dialog.m_iconBitmapId);
-  EXPECT_EQ(0, dialog.m_plainOkMode + dialog.m_okCancelMode + dialog.m_yesNoMode);
+  EXPECT_EQ(MessageMode::None, dialog.m_mode);
   EXPECT_EQ("", dialog.m_text);
   EXPECT_EQ("Tessmark Ver 7.5", dialog.m_title);
 }

@@ -93,20 +93,20 @@ TEST(ScanDialog, TheWindowIsLaidOutTitledAndSkinnableAsTheMainWindow) {
     EXPECT_EQ(WS_SYSMENU | WS_MINIMIZEBOX, style & (WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_EQ(0, style & WS_CAPTION & ~WS_BORDER) << "no caption";
     HDC dc = GetDC(d);
-    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX) >= 120 ? 1 : 0, highDpiFlag);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX) >= 120, dialogShared.highDpi);
     ReleaseDC(d, dc);
-    EXPECT_EQ(CWnd::FromHandlePermanent(d), static_cast<CWnd*>(mainDialog));
+    EXPECT_EQ(CWnd::FromHandlePermanent(d), static_cast<CWnd*>(dialogShared.mainDialog));
     // The bold font: the dialog's face, 15 pixels, bold.
     LOGFONTA bold = {};
     LOGFONTA dialogFont = {};
-    ASSERT_TRUE(GetObjectA(boldFont.m_hObject, sizeof bold, &bold));
+    ASSERT_TRUE(GetObjectA(dialogShared.boldFont.m_hObject, sizeof bold, &bold));
     GetObjectA(reinterpret_cast<HFONT>(SendMessageA(d, WM_GETFONT, 0, 0)), sizeof dialogFont, &dialogFont);
     EXPECT_EQ(15, bold.lfHeight);
     EXPECT_EQ(FW_BOLD, bold.lfWeight);
     EXPECT_STREQ(dialogFont.lfFaceName, bold.lfFaceName);
     CloseWithTheCloseBox(d);
   });
-  EXPECT_EQ(nullptr, mainDialog) << "no pointer to a dialog that has gone";
+  EXPECT_EQ(nullptr, dialogShared.mainDialog) << "no pointer to a dialog that has gone";
 }
 
 TEST(ScanDialog, TheReportListHolds150LinesUntilTheClosingLinesMayNotBeCut) {
@@ -118,7 +118,7 @@ TEST(ScanDialog, TheReportListHolds150LinesUntilTheClosingLinesMayNotBeCut) {
     ASSERT_EQ(1, Count(list)) << "a full list is emptied first";
     EXPECT_EQ("line 151", LineAt(list, 0));
     for (int i = 2; i <= 150; ++i) SendLine(d, "more " + std::to_string(i));
-    scanState.keepList = 1;
+    scanState.keepList = true;
     for (int i = 0; i < 10; ++i) SendLine(d, "closing " + std::to_string(i));
     EXPECT_EQ(160, Count(list)) << "after keepList the list grows past 150";
     EXPECT_EQ("closing 9", LineAt(list, 159));
@@ -195,15 +195,15 @@ TEST(ScanDialog, TheDialogAndItsStaticsAreWhiteExceptTheSubTitle) {
       EXPECT_EQ(TRANSPARENT, GetBkMode(dc)) << "message " << message << " control " << id;
       return brush;
     };
-    EXPECT_EQ(whiteBrush.m_hObject, brushFor(WM_CTLCOLORDLG, 0));
-    EXPECT_EQ(whiteBrush.m_hObject, brushFor(WM_CTLCOLORSTATIC, IDC_HEADLINE));
-    EXPECT_EQ(whiteBrush.m_hObject, brushFor(WM_CTLCOLORSTATIC, IDC_STATUS_LINE));
-    EXPECT_NE(whiteBrush.m_hObject, brushFor(WM_CTLCOLORSTATIC, IDC_SUB_TITLE));
-    EXPECT_NE(whiteBrush.m_hObject, brushFor(WM_CTLCOLORLISTBOX, IDC_REPORT_LIST));
-    EXPECT_NE(whiteBrush.m_hObject, brushFor(WM_CTLCOLORBTN, IDC_SCAN));
+    EXPECT_EQ(dialogShared.whiteBrush.m_hObject, brushFor(WM_CTLCOLORDLG, 0));
+    EXPECT_EQ(dialogShared.whiteBrush.m_hObject, brushFor(WM_CTLCOLORSTATIC, IDC_HEADLINE));
+    EXPECT_EQ(dialogShared.whiteBrush.m_hObject, brushFor(WM_CTLCOLORSTATIC, IDC_STATUS_LINE));
+    EXPECT_NE(dialogShared.whiteBrush.m_hObject, brushFor(WM_CTLCOLORSTATIC, IDC_SUB_TITLE));
+    EXPECT_NE(dialogShared.whiteBrush.m_hObject, brushFor(WM_CTLCOLORLISTBOX, IDC_REPORT_LIST));
+    EXPECT_NE(dialogShared.whiteBrush.m_hObject, brushFor(WM_CTLCOLORBTN, IDC_SCAN));
     ReleaseDC(d, dc);
     LOGBRUSH white = {};
-    GetObjectA(whiteBrush.m_hObject, sizeof white, &white);
+    GetObjectA(dialogShared.whiteBrush.m_hObject, sizeof white, &white);
     EXPECT_EQ(RGB(255, 255, 255), white.lbColor);
     CloseWithTheCloseBox(d);
   });
@@ -284,12 +284,12 @@ TEST_F(SuiteValue, AMissingKeyOrValueCountsAsAbsent) {
   std::string read;
   bool intact = false;
   EXPECT_EQ(0, Query(SANDBOX_VALUE, read, intact));
-  Store("C:\\Suite");
+  ASSERT_NO_FATAL_FAILURE(Store("C:\\Suite"));
   EXPECT_EQ(0, Query("Other Value", read, intact));
 }
 
 TEST_F(SuiteValue, AValueThatExistsIsReadIntoTheBuffer) {
-  Store("C:\\Program Files\\Calvorin");
+  ASSERT_NO_FATAL_FAILURE(Store("C:\\Program Files\\Calvorin"));
   std::string read;
   bool intact = false;
   EXPECT_NE(0, Query(SANDBOX_VALUE, read, intact));
@@ -298,7 +298,7 @@ TEST_F(SuiteValue, AValueThatExistsIsReadIntoTheBuffer) {
 }
 
 TEST_F(SuiteValue, AValueLargerThanTheBufferCountsAsPresentAndStaysWithinIt) {
-  Store(std::string(400, 'p'));
+  ASSERT_NO_FATAL_FAILURE(Store(std::string(400, 'p')));
   std::string read;
   bool intact = false;
   EXPECT_NE(0, Query(SANDBOX_VALUE, read, intact));

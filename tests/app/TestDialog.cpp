@@ -2,11 +2,9 @@
 
 #include "framework/MessageCrackers.h"
 
-const MessageMapEntry TestDialog::messageEntries[] = {
+BEGIN_MESSAGE_MAP(TestDialog, CDialog)
     MapCtlColor<&TestDialog::OnCtlColor>(),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap TestDialog::messageMap = {&CDialog::messageMap, TestDialog::messageEntries};
+END_MESSAGE_MAP()
 
 void TestDialog::DoDataExchange(CDataExchange* exchange) {
   DDX_Control(exchange, IDC_TEST_SKINNED, skinned);

@@ -14,7 +14,6 @@
 class TestDialog : public CDialog {
  public:
   TestDialog() : CDialog(IDD_TEST_DIALOG) {}
-  const MessageMap* GetMessageMap() const override { return &messageMap; }
 
   CExButton skinned;
   NCExButton twin;
@@ -40,8 +39,5 @@ class TestDialog : public CDialog {
   void OnCancel() override;
   HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT kind);
 
-  static const MessageMap messageMap;
-
- private:
-  static const MessageMapEntry messageEntries[];
+  DECLARE_MESSAGE_MAP()
 };

@@ -36,6 +36,7 @@ const TextCase kCases[] = {
 
 TEST(Text, CopyAndAppendStayWithinTheirSizeAndSayWhetherTheTextFit) {
   for (const TextCase& c : kCases) {
+    SCOPED_TRACE(c.why);
     char buffer[16];
     std::memset(buffer, GUARD, sizeof buffer);
     if (c.before) std::memcpy(buffer, c.before, std::strlen(c.before) + 1);

@@ -327,7 +327,7 @@ class ScaleChildWindowsTest : public ::testing::Test {
 };
 
 TEST_F(ScaleChildWindowsTest, ClientOfTheReferenceSizeLeavesChildrenInPlace) {
-  Build(40, 30, 600, 337);
+  ASSERT_NO_FATAL_FAILURE(Build(40, 30, 600, 337));
   for (BOOL hasMenu : {FALSE, TRUE}) {
     ScaleChildWindows(window_, 600, 337, hasMenu);
     EXPECT_EQ("100,50 200x30", Place(child_));
@@ -340,7 +340,7 @@ TEST_F(ScaleChildWindowsTest, SmallerClientIsSpreadOverTheReferencePlan) {
   // Factors 523/600 and 339/337. Screen edges are divided as they are, the
   // window's own offset (40, 30) included, and truncated: the child's edges
   // 140..340 x 80..110 become 160..390 x 79..109.
-  Build(40, 30, 523, 339);
+  ASSERT_NO_FATAL_FAILURE(Build(40, 30, 523, 339));
   EXPECT_TRUE(ScaleChildWindows(window_, 600, 337, FALSE));
   EXPECT_EQ("120,49 230x30", Place(child_));
   EXPECT_EQ("350,99 172x99", Place(container_));
@@ -350,7 +350,7 @@ TEST_F(ScaleChildWindowsTest, SmallerClientIsSpreadOverTheReferencePlan) {
 }
 
 TEST_F(ScaleChildWindowsTest, ZeroSizesMoveNothing) {
-  Build(40, 30, 523, 339);
+  ASSERT_NO_FATAL_FAILURE(Build(40, 30, 523, 339));
   EXPECT_FALSE(ScaleChildWindows(window_, 0, 337, FALSE));
   EXPECT_FALSE(ScaleChildWindows(window_, 600, 0, FALSE));
   EXPECT_FALSE(ScaleChildWindows(window_, -600, 337, FALSE));

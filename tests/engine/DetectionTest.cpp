@@ -11,32 +11,15 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
-#include "tests/support/ReportCollector.h"
-#include "tests/support/Samples.h"
-#include "tests/support/TestFiles.h"
+#include "tests/support/EngineFixture.h"
 #include "tools/samplemaker/SampleMaker.h"
 
 namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\detect";
-const char kHandlerName[] = "W32/Veltrix.Trojan";
-
-class DetectionTest : public ::testing::Test {
+class DetectionTest : public EngineTest {
  protected:
-  DetectionTest() : tree_(kRoot) {
-    ResetScanState();
-    scanState.sweepMode = 0;
-    scanState.notifyWindow = collector_.window();
-    scanState.disposalChoice = DISPOSE_DELETE;
-  }
-  ~DetectionTest() override { activeVariantTable = variantTable; }
-
-  std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
-    return PlantSample(tree_, row, name, kind);
-  }
-
-  TempTree tree_;
-  ReportCollector collector_;
+  DetectionTest() : EngineTest(kRoot) {}
 };
 
 TEST_F(DetectionTest, InfectedFileIsDeletedAndReportedUnderItsRowsName) {
@@ -118,6 +101,7 @@ TEST_F(DetectionTest, HeadersCutAtTheEndOfAnExactSizeFileAreNeverDeleted) {
   ASSERT_LT(std::max(layout.window1, layout.window2) + SIGNATURE_LENGTH, size - headersEnd)
       << "the moved headers must leave both windows whole";
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
     std::vector<unsigned char> bytes = sample;
     for (uint32_t i = 0; i < headersEnd && c.peOffset + i < size; ++i)
       bytes[c.peOffset + i] = sample[SAMPLE_PE_OFFSET + i];
@@ -173,10 +157,10 @@ TEST_F(DetectionTest, LeaveChoiceReportsAndKeepsTheFile) {
 }
 
 TEST_F(DetectionTest, SweepCheckOnlyRecordsTheHit) {
-  scanState.sweepMode = 1;
+  scanState.sweepMode = true;
   const std::string path = Sample(59, "gfb.exe");
   EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
-  EXPECT_EQ(1, scanState.foundInSweep);
+  EXPECT_TRUE(scanState.foundInSweep);
   EXPECT_TRUE(FileExists(path));
   EXPECT_TRUE(collector_.lines.empty());
   // Kept for the sweep; the autorun scan has lower-cased it on the way.

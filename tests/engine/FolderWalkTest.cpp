@@ -10,6 +10,7 @@
 
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/FolderLink.h"
 #include "standins/ScriptedMessageBox.h"
 #include "tests/support/ReportCollector.h"
@@ -19,14 +20,9 @@ namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\walk";
 
-class FolderWalkTest : public ::testing::Test {
+class FolderWalkTest : public EngineTest {
  protected:
-  FolderWalkTest() : tree_(kRoot) {
-    ResetScanState();
-    Answers().Reset();
-    scanState.sweepMode = 0;  // as after the memory sweep
-    scanState.notifyWindow = collector_.window();
-  }
+  FolderWalkTest() : EngineTest(kRoot) {}
 
   // root: a.txt b.txt sub\c.txt sub\deep\e.txt sub2\d.txt
   void MakeTree() {
@@ -47,9 +43,6 @@ class FolderWalkTest : public ::testing::Test {
       if (s == path) return true;
     return false;
   }
-
-  TempTree tree_;
-  ReportCollector collector_;
 };
 
 TEST_F(FolderWalkTest, ShowsEveryEntryAndHandsOnFilesBeforeSubFolders) {
@@ -117,7 +110,7 @@ TEST_F(FolderWalkTest, CountsAddUpOverWalksAndAreNeverReset) {
 
 TEST_F(FolderWalkTest, SweepModeHandsOnTheSpecItselfWithoutCounting) {
   MakeTree();
-  scanState.sweepMode = 1;
+  scanState.sweepMode = true;
   const std::string file = kRoot + "\\a.txt";
   EXPECT_EQ(0, WalkFolder(file.c_str()));
   EXPECT_EQ(std::vector<std::string>{file}, collector_.statuses);
@@ -126,7 +119,7 @@ TEST_F(FolderWalkTest, SweepModeHandsOnTheSpecItselfWithoutCounting) {
 
 TEST_F(FolderWalkTest, StopFlagEndsTheWalkAtTheNextPump) {
   MakeTree();
-  OnStatusOf(kRoot + "\\a.txt", [] { scanState.stopRequested = 1; });
+  OnStatusOf(kRoot + "\\a.txt", [] { scanState.stopRequested = true; });
   EXPECT_EQ(0, WalkFolder((kRoot + "\\*.*").c_str()));
   EXPECT_EQ(kRoot + "\\a.txt", collector_.statuses.back());
   EXPECT_EQ(1, scanState.filesScanned) << "the file shown is still handed on";
@@ -134,7 +127,7 @@ TEST_F(FolderWalkTest, StopFlagEndsTheWalkAtTheNextPump) {
 
 TEST_F(FolderWalkTest, StopInsideASubFolderEndsEveryLevel) {
   MakeTree();
-  OnStatusOf(kRoot + "\\sub\\c.txt", [] { scanState.stopRequested = 1; });
+  OnStatusOf(kRoot + "\\sub\\c.txt", [] { scanState.stopRequested = true; });
   EXPECT_EQ(0, WalkFolder((kRoot + "\\*.*").c_str()));
   EXPECT_FALSE(Shown(kRoot + "\\sub2\\d.txt"));
 }
@@ -149,7 +142,7 @@ TEST_F(FolderWalkTest, EscapeAnsweredYesAsksOnceAndStops) {
   EXPECT_EQ("Terminate the Scan now?", Answers().asked[0].text);
   EXPECT_EQ("Quellor Ver 1.0", Answers().asked[0].title);
   EXPECT_EQ(36, Answers().asked[0].flags);
-  EXPECT_EQ(1, scanState.stopRequested);
+  EXPECT_TRUE(scanState.stopRequested);
 }
 
 TEST_F(FolderWalkTest, EscapeAnsweredNoDropsTheKeyAndGoesOn) {
@@ -159,7 +152,7 @@ TEST_F(FolderWalkTest, EscapeAnsweredNoDropsTheKeyAndGoesOn) {
   OnStatusOf(kRoot + "\\a.txt", [target] { PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0); });
   EXPECT_EQ(5, WalkFolder((kRoot + "\\*.*").c_str()));
   EXPECT_EQ(1u, Answers().asked.size());
-  EXPECT_EQ(0, scanState.stopRequested);
+  EXPECT_FALSE(scanState.stopRequested);
   MSG msg;
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
 }
@@ -167,13 +160,13 @@ TEST_F(FolderWalkTest, EscapeAnsweredNoDropsTheKeyAndGoesOn) {
 TEST_F(FolderWalkTest, QuitOrDestroyTakenByThePumpStopsAndIsLost) {
   for (UINT message : {WM_QUIT, WM_DESTROY}) {
     ResetScanState();
-    scanState.sweepMode = 0;
+    scanState.sweepMode = false;
     scanState.notifyWindow = collector_.window();
     collector_.statuses.clear();
     MakeTree();
     OnStatusOf(kRoot + "\\b.txt", [message] { PostThreadMessageA(GetCurrentThreadId(), message, 0, 0); });
     EXPECT_EQ(0, WalkFolder((kRoot + "\\*.*").c_str())) << message;
-    EXPECT_EQ(1, scanState.stopRequested) << message;
+    EXPECT_TRUE(scanState.stopRequested) << message;
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, message, message, PM_NOREMOVE)) << message;
   }
@@ -246,15 +239,15 @@ TEST_F(FolderWalkTest, DriveRootNotesItsProgramFilesFolder) {
     programFiles.File("app\\x.txt");
     WalkFolder("D:\\*.*");
     EXPECT_STREQ("D:\\Program Files\\*.*", scanState.programFilesSpec);
-    EXPECT_EQ(1, scanState.programFilesPending);
-    EXPECT_EQ(1, scanState.programFilesEntered) << "the walk went into it as a sub-folder";
+    EXPECT_TRUE(scanState.programFilesPending);
+    EXPECT_TRUE(scanState.programFilesEntered) << "the walk went into it as a sub-folder";
     EXPECT_TRUE(Shown("D:\\Program Files\\app\\x.txt"));
   }
   ResetScanState();
-  scanState.sweepMode = 0;
+  scanState.sweepMode = false;
   WalkFolder("D:\\*.*");
   EXPECT_STREQ("D:\\Program Files", scanState.programFilesSpec) << "no such folder: the flag stays";
-  EXPECT_EQ(0, scanState.programFilesPending);
+  EXPECT_FALSE(scanState.programFilesPending);
   // Specs longer than a drive root leave the note alone.
   MakeTree();
   WalkFolder((kRoot + "\\*.*").c_str());

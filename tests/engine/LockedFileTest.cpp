@@ -8,6 +8,7 @@
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
@@ -19,7 +20,6 @@
 namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\locked";
-const char kHandlerName[] = "W32/Veltrix.Trojan";
 
 // The holder runs another program than the file, so no termination method
 // finds it. Tool-help (9x) and performance data (NT 4.0 and NT 6+) then say so
@@ -29,21 +29,12 @@ std::vector<MessageBoxWatcher::Box> ExpectedKillBoxes(const std::string& path) {
   return {{path, "Could not kill process"}};
 }
 
-class LockedFileTest : public ::testing::Test {
+class LockedFileTest : public EngineTest {
  protected:
-  LockedFileTest() : tree_(kRoot) {
-    ResetScanState();
-    scanState.sweepMode = 0;
-    scanState.notifyWindow = collector_.window();
-    scanState.disposalChoice = DISPOSE_DELETE;
-    DeleteFileA(WininitPath().c_str());
-  }
-  std::string Sample(int row, const std::string& name) { return PlantSample(tree_, row, name); }
+  LockedFileTest() : EngineTest(kRoot) { DeleteFileA(WininitPath().c_str()); }
 
   MachineStateGuard machine_;
   MessageBoxWatcher boxes_;  // the termination step's "Could not kill process"
-  TempTree tree_;
-  ReportCollector collector_;
 };
 
 // The process holding the file is not the file's own, so it is not

@@ -7,6 +7,7 @@
 
 #include "engine/MarkerScanner.h"
 #include "engine/ScanState.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/TestFiles.h"
@@ -15,7 +16,6 @@
 namespace {
 
 const std::string kRoot = "C:\\quellor-tests\\marker";
-const char kCallerName[] = "W32/Veltrix.Trojan";
 const std::string kWorm = "W32/Nyxem.Worm";
 const std::string kMarker = MARKER_PATTERN_TEXT;
 
@@ -25,24 +25,16 @@ std::string Padded(std::size_t length, const std::string& tail, char filler = 'x
   return head + std::string(length - head.size() - tail.size(), filler) + tail;
 }
 
-class MarkerScannerTest : public ::testing::Test {
+class MarkerScannerTest : public EngineTest {
  protected:
-  MarkerScannerTest() : tree_(kRoot) {
-    ResetScanState();
-    scanState.sweepMode = 0;
-    scanState.notifyWindow = collector_.window();
-    scanState.disposalChoice = DISPOSE_DELETE;
-  }
+  MarkerScannerTest() : EngineTest(kRoot) {}
 
-  int Check(const std::string& path) { return CheckMarkerFile(kCallerName, path.c_str()); }
+  int Check(const std::string& path) { return CheckMarkerFile(kHandlerName, path.c_str()); }
   // Writes text to a file and examines it, leaving the file in place.
   int Examine(const std::string& text) {
     scanState.disposalChoice = DISPOSE_LEAVE;
     return Check(tree_.File("examined.txt", text));
   }
-
-  TempTree tree_;
-  ReportCollector collector_;
 };
 
 TEST_F(MarkerScannerTest, MarkerFileIsRemovedAndReportedUnderTheWormsName) {
@@ -55,7 +47,7 @@ TEST_F(MarkerScannerTest, MarkerFileIsRemovedAndReportedUnderTheWormsName) {
   EXPECT_EQ(1, scanState.filesRemoved);
   EXPECT_EQ(kWorm, scanState.detectionName);
   EXPECT_EQ(path, scanState.currentFile);
-  EXPECT_EQ(-1, markerFd);
+  EXPECT_EQ(-1, markerScan.fd);
   // The pattern is unscrambled once per run: later files still match.
   const std::string again = tree_.Path("again.txt");
   ASSERT_TRUE(WriteMarkerFile(again));
@@ -186,19 +178,14 @@ TEST_F(MarkerScannerTest, FilesThatCannotBeOpenedArePassedOver) {
   EXPECT_EQ(0, Check(tree_.Path("missing.txt")));
   EXPECT_EQ(0, Check(tree_.Folder("folder")));
   EXPECT_TRUE(collector_.lines.empty());
-  EXPECT_EQ(-1, markerFd);
+  EXPECT_EQ(-1, markerScan.fd);
 }
 
 // Records of other kinds than the built-in one: a test record takes the table's
 // place (with a plain pattern) and the built-in one is put back afterwards.
 class MarkerRecordTest : public MarkerScannerTest {
  protected:
-  MarkerRecordTest() : saved_(markerTable[0]) {
-    if (!markersUnscrambled) {
-      markersUnscrambled = true;
-      UnscrambleMarkers();
-    }
-  }
+  MarkerRecordTest() : saved_(markerTable[0]) { EnsureMarkersUnscrambled(); }
   ~MarkerRecordTest() override { markerTable[0] = saved_; }
 
   void Use(uint16_t matchKind, int16_t region, int16_t position, const std::string& pattern,

@@ -10,6 +10,7 @@
 #include "engine/ScanState.h"
 #include "standins/RecordingRestart.h"
 #include "standins/ScriptedMessageBox.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/TestFiles.h"
 
@@ -28,22 +29,14 @@ std::vector<std::string> Statistics(int scanned, int infected, int removed) {
   return lines;
 }
 
-class ScanRunTest : public ::testing::Test {
+class ScanRunTest : public EngineTest {
  protected:
-  ScanRunTest() : tree_(kRoot) {
-    ResetScanState();  // sweepMode starts at 1, as at program start
-    Answers().Reset();
-    RestartRequests().clear();
-    scanState.notifyWindow = collector_.window();
-    scanState.disposalChoice = 100;
+  ScanRunTest() : EngineTest(kRoot, ScanStart::AtProgramStart) {
     tree_.File("one.txt");
     tree_.File("two.bin");
     tree_.File("folder\\three.exe");
   }
   void Target(const std::string& target) { CopyText(scanState.scanTarget, sizeof scanState.scanTarget, target.c_str()); }
-
-  TempTree tree_;
-  ReportCollector collector_;
 };
 
 TEST_F(ScanRunTest, CompletedScanWritesTheStatisticsAndTheFinalStatus) {
@@ -52,8 +45,8 @@ TEST_F(ScanRunTest, CompletedScanWritesTheStatisticsAndTheFinalStatus) {
   EXPECT_EQ(Statistics(3, 0, 0), collector_.lines);
   EXPECT_EQ("Scanning completed", collector_.statuses.back());
   EXPECT_STREQ("Scanning completed", scanState.currentFile);
-  EXPECT_EQ(1, scanState.keepList);
-  EXPECT_EQ(0, scanState.sweepMode) << "the sweep ends before the walk";
+  EXPECT_TRUE(scanState.keepList);
+  EXPECT_FALSE(scanState.sweepMode) << "the sweep ends before the walk";
   EXPECT_TRUE(Answers().asked.empty());
 }
 
@@ -80,7 +73,7 @@ TEST_F(ScanRunTest, TargetTooLongForASearchSpecIsNotWalked) {
 TEST_F(ScanRunTest, StopDuringTheWalkStillWritesTheStatistics) {
   Target(kRoot);
   collector_.onStatus = [](const std::string& status) {
-    if (status == kRoot + "\\one.txt") scanState.stopRequested = 1;
+    if (status == kRoot + "\\one.txt") scanState.stopRequested = true;
   };
   RunScan();
   EXPECT_EQ(Statistics(1, 0, 0), collector_.lines);
@@ -152,21 +145,21 @@ TEST_F(ScanRunTest, ProgramFilesMissedByTheDriveWalkGetsItsOwnWalk) {
   TempTree programFiles(kRoot + "-pf");
   programFiles.File("missed.txt");
   Target(kRoot);
-  scanState.programFilesPending = 1;
+  scanState.programFilesPending = true;
   CopyText(scanState.programFilesSpec, sizeof scanState.programFilesSpec, (kRoot + "-pf\\*.*").c_str());
   RunScan();
-  EXPECT_EQ(0, scanState.programFilesPending);
+  EXPECT_FALSE(scanState.programFilesPending);
   EXPECT_EQ(Statistics(4, 0, 0), collector_.lines);
   // Once a walk went into a "\Program Files\" folder, no extra walk follows.
   ResetScanState();
   collector_.lines.clear();
   scanState.notifyWindow = collector_.window();
   Target(kRoot);
-  scanState.programFilesPending = 1;
-  scanState.programFilesEntered = 1;
+  scanState.programFilesPending = true;
+  scanState.programFilesEntered = true;
   CopyText(scanState.programFilesSpec, sizeof scanState.programFilesSpec, (kRoot + "-pf\\*.*").c_str());
   RunScan();
-  EXPECT_EQ(1, scanState.programFilesPending);
+  EXPECT_TRUE(scanState.programFilesPending);
   EXPECT_EQ(Statistics(3, 0, 0), collector_.lines);
 }
 

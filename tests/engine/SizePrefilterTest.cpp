@@ -62,6 +62,7 @@ TEST(SizeFilterTest, PassesExactlyTheLengthsSomeRecordsSizeTestPasses) {
       {kBeyond32Bits, 0x80000000u, false, "a size the 32-bit length cannot hold"},
   };
   for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
     SizeFilter filter;
     BuildSizeFilter(row.table, filter);
     EXPECT_EQ(row.passes, SizeFilterPasses(filter, row.length)) << row.length << ": " << row.why;
@@ -132,12 +133,12 @@ ScanView Scan(bool filterOff, int* recordSized) {
   collector.onStatus = [window](const std::string& status) {
     if (status == kRoot + "\\sub\\agu.exe") PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   };
-  sizePrefilterOff = filterOff;
-  const uint32_t openedBefore = filesOpened;
+  detectionState.sizePrefilterOff = filterOff;
+  const uint32_t openedBefore = detectionState.filesOpened;
   RunScan();
-  sizePrefilterOff = false;
+  detectionState.sizePrefilterOff = false;
   ScanView view{collector.statuses, collector.lines, {}, scanState.filesScanned, scanState.filesInfected,
-                scanState.filesRemoved, filesOpened - openedBefore};
+                scanState.filesRemoved, detectionState.filesOpened - openedBefore};
   for (const AskedQuestion& question : Answers().asked) view.questions.push_back(question.text);
   return view;
 }

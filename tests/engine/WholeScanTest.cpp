@@ -11,6 +11,7 @@
 #include "process/OsProbe.h"
 #include "standins/RecordingRestart.h"
 #include "standins/ScriptedMessageBox.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
@@ -29,25 +30,15 @@ std::string RegistryLine(const std::string& name) { return "System Registry     
 // The hosts file of the running family (the one the scan examines).
 std::string FamilyHostsPath() { return GetOsFamily() == OS_FAMILY_9X ? HostsPath9x() : NtHostsPath(); }
 
-class WholeScanTest : public ::testing::Test {
+class WholeScanTest : public EngineTest {
  protected:
-  WholeScanTest() : tree_(kRoot) {
-    ResetScanState();  // sweepMode set, as at program start
-    Answers().Reset();
-    RestartRequests().clear();
+  WholeScanTest() : EngineTest(kRoot, ScanStart::AtProgramStart) {
     DeleteFileA(WininitPath().c_str());
-    scanState.notifyWindow = collector_.window();
-    scanState.disposalChoice = DISPOSE_DELETE;
     CopyText(scanState.scanTarget, sizeof scanState.scanTarget, kRoot.c_str());
-  }
-  std::string Sample(int row, const std::string& name, SampleKind kind = SampleKind::Match) {
-    return PlantSample(tree_, row, name, kind);
   }
 
   MachineStateGuard machine_;
   MessageBoxWatcher boxes_;  // the termination step's "Could not kill process"
-  TempTree tree_;
-  ReportCollector collector_;
 };
 
 TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {

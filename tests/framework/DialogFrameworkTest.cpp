@@ -13,19 +13,13 @@ constexpr UINT BN_SETFOCUS_CODE = BN_SETFOCUS;
 
 // A class whose own map takes IDCANCEL: the most derived map is searched first.
 class OwnCancelDialog : public TestDialog {
- public:
-  const MessageMap* GetMessageMap() const override { return &ownMap; }
-
- private:
   void OnCancelByMap() { EndDialog(static_cast<int>(OWN_CANCEL_RESULT)); }
-  static const MessageMapEntry ownEntries[];
-  static const MessageMap ownMap;
+
+  DECLARE_MESSAGE_MAP()
 };
-const MessageMapEntry OwnCancelDialog::ownEntries[] = {
+BEGIN_MESSAGE_MAP(OwnCancelDialog, TestDialog)
     MapCommand<&OwnCancelDialog::OnCancelByMap>(IDCANCEL),
-    END_OF_MESSAGE_MAP,
-};
-const MessageMap OwnCancelDialog::ownMap = {&TestDialog::messageMap, OwnCancelDialog::ownEntries};
+END_MESSAGE_MAP()
 
 INT_PTR RunWith(CDialog& dialog, ModalProbes::Probe probe) {
   ModalProbes probes;

@@ -50,11 +50,10 @@ class MemorySweepTest : public ::testing::Test {
     ResetScanState();
     Answers().Reset();
     RestartRequests().clear();
-    sweepRestartFlag = 0;
     scanState.notifyWindow = collector_.window();
     scanState.disposalChoice = DISPOSE_DELETE;
   }
-  ~MemorySweepTest() override { sweepRestartFlag = 0; }
+  ~MemorySweepTest() override { ResetScanState(); }
 
   // Starts a copy of the target program that the active variant table recognises.
   std::string StartInfected(const std::string& name, Protection protection = Protection::None) {
@@ -88,9 +87,9 @@ TEST_F(MemorySweepTest, InfectedProcessIsTerminatedAndItsFileRemoved) {
   EXPECT_FALSE(FileExists(path));
   EXPECT_EQ(1, scanState.filesInfected);
   EXPECT_EQ(1, scanState.filesRemoved);
-  EXPECT_EQ(0, scanState.sweepMode);
+  EXPECT_FALSE(scanState.sweepMode);
   EXPECT_EQ(0, scanState.pendingChoice);
-  EXPECT_EQ(0, sweepRestartFlag);
+  EXPECT_FALSE(sweepRestartFlag);
   EXPECT_TRUE(Answers().asked.empty());
 }
 
@@ -150,7 +149,7 @@ TEST_F(MemorySweepTest, ProcessThatRefusesTermination) {
   EXPECT_TRUE(collector_.lines.empty()) << "no termination succeeded: no disposal pass";
   EXPECT_TRUE(watcher.boxes.empty());
   EXPECT_EQ(HandlesSurvivorsAsServices() ? 1 : 0, result);
-  EXPECT_EQ(HandlesSurvivorsAsServices() ? 1 : 0, sweepRestartFlag);
+  EXPECT_EQ(HandlesSurvivorsAsServices(), sweepRestartFlag);
 }
 
 // Keys of a service in both stored control sets, made by the test (Wine's
@@ -206,7 +205,7 @@ TEST_F(MemorySweepTest, SurvivorOnNt4And5StopsTheServiceOfTheSameNameAndRemovesI
   ASSERT_TRUE(keys.Exist());
 
   EXPECT_EQ(0, SweepPsapi()) << "the service stopped: no restart needed";
-  EXPECT_EQ(0, sweepRestartFlag);
+  EXPECT_FALSE(sweepRestartFlag);
   if (!HandlesSurvivorsAsServices()) {
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), service.State()) << "NT 6 and later stop no service";
     EXPECT_TRUE(keys.Exist());

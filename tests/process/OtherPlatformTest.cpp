@@ -51,7 +51,7 @@ TEST_F(OtherPlatformTest, NoSweepRuns) {
   EXPECT_TRUE(FileExists(path_));
   EXPECT_TRUE(collector.statuses.empty()) << "no image was checked";
   EXPECT_EQ(0, scanState.filesInfected);
-  EXPECT_EQ(0, scanState.sweepMode);
+  EXPECT_FALSE(scanState.sweepMode);
 }
 
 }  // namespace

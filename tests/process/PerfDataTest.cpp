@@ -257,6 +257,7 @@ TEST(PerfProcessBlock, HostileLengthsAndOffsetsStayInsideTheBlock) {
   Layout layout;
   const std::vector<unsigned char> block = BuildBlock({{L"first", 8}, {L"second", 12}}, ID_PROCESS_INDEX, &layout);
   for (const HostileField& field : kHostileFields) {
+    SCOPED_TRACE(field.why);
     std::vector<unsigned char> hostile = block;
     Put(hostile, field.at(layout), field.value);
     EXPECT_EQ(field.expectedFilled, Parse(hostile).filled) << field.why;

@@ -158,7 +158,7 @@ TEST_F(ProcessKillTest, AFailedAttemptShowsTheBoxUnlessPsapiTookTheList) {
 TEST_F(ProcessKillTest, RunningInfectedImageIsDeletedAfterItsProcessIsTerminated) {
   ResetScanState();
   ReportCollector collector;
-  scanState.sweepMode = 0;
+  scanState.sweepMode = false;
   scanState.notifyWindow = collector.window();
   scanState.disposalChoice = DISPOSE_DELETE;
   const std::string path = Copy("locked.exe", 3);

@@ -140,7 +140,7 @@ TEST_F(AutorunScanTest, ValuesThatStartTheInfectedFileByPathAreRemoved) {
       {"bare through variable", "%QUELLOR_TEST_DIR_SLASH%evil.exe", REG_SZ, false},
       {"number", "\x01\x02", REG_BINARY, false},
   };
-  for (const auto& v : values) Put(v.what, v.data, v.type);
+  for (const auto& v : values) ASSERT_NO_FATAL_FAILURE(Put(v.what, v.data, v.type));
   Scan();
   std::size_t removed = 0;
   for (const auto& v : values) {
@@ -152,11 +152,11 @@ TEST_F(AutorunScanTest, ValuesThatStartTheInfectedFileByPathAreRemoved) {
 }
 
 TEST_F(AutorunScanTest, BareNamesAreRemovedOnlyWhenTheFileIsInASystemFolder) {
-  Put("bare", "quellorevil.exe");
-  Put("bare with arguments", "quellorevil.exe /s");
-  Put("rooted", "\\quellorevil.exe");
-  Put("longer name", "xquellorevil.exe");  // a substring test
-  Put("other", "other.exe");
+  ASSERT_NO_FATAL_FAILURE(Put("bare", "quellorevil.exe"));
+  ASSERT_NO_FATAL_FAILURE(Put("bare with arguments", "quellorevil.exe /s"));
+  ASSERT_NO_FATAL_FAILURE(Put("rooted", "\\quellorevil.exe"));
+  ASSERT_NO_FATAL_FAILURE(Put("longer name", "xquellorevil.exe"));  // a substring test
+  ASSERT_NO_FATAL_FAILURE(Put("other", "other.exe"));
   Infected("C:\\Windows\\System32\\QuellorEvil.exe");
   Scan();
   EXPECT_EQ(Removals(4), collector_.lines);
@@ -164,11 +164,11 @@ TEST_F(AutorunScanTest, BareNamesAreRemovedOnlyWhenTheFileIsInASystemFolder) {
   EXPECT_FALSE(Present("bare"));
   EXPECT_FALSE(Present("longer name"));
 
-  Put("bare", "quellorevil.exe");
+  ASSERT_NO_FATAL_FAILURE(Put("bare", "quellorevil.exe"));
   Infected("C:\\Windows\\System\\QuellorEvil.exe");
   Scan();
   EXPECT_FALSE(Present("bare")) << "\\system\\ counts too";
-  Put("bare", "quellorevil.exe");
+  ASSERT_NO_FATAL_FAILURE(Put("bare", "quellorevil.exe"));
   Infected("C:\\Windows\\System32x\\QuellorEvil.exe");
   Scan();
   EXPECT_TRUE(Present("bare"));
@@ -178,7 +178,7 @@ TEST_F(AutorunScanTest, BareNamesAreRemovedOnlyWhenTheFileIsInASystemFolder) {
 TEST_F(AutorunScanTest, MatchingValuesInARowAreAllRemoved) {
   Infected("C:\\Quellor-Tests\\Autorun\\v.exe");
   for (const char* what : {"1", "2", "3", "4", "5"})
-    Put(what, std::strcmp(what, "4") == 0 ? "c:\\keep.exe" : "c:\\quellor-tests\\autorun\\v.exe");
+    ASSERT_NO_FATAL_FAILURE(Put(what, std::strcmp(what, "4") == 0 ? "c:\\keep.exe" : "c:\\quellor-tests\\autorun\\v.exe"));
   // The test relies on the values being enumerated in the order they were made.
   std::vector<std::string> names;
   for (const std::string& name : ValueNames(RUN_KEY))
@@ -193,9 +193,9 @@ TEST_F(AutorunScanTest, MatchingValuesInARowAreAllRemoved) {
 
 TEST_F(AutorunScanTest, LongDataLongExpansionsAndLongNamesStayBounded) {
   Infected("C:\\Quellor-Tests\\Autorun\\v.exe");
-  Put("long data", "\"c:\\quellor-tests\\autorun\\v.exe\" " + std::string(1000, 'a'));
-  Put("long expansion", "%QUELLOR_TEST_LONG%\\v.exe");
-  Put("long expansion after the path", "c:\\quellor-tests\\autorun\\v.exe %QUELLOR_TEST_LONG%");
+  ASSERT_NO_FATAL_FAILURE(Put("long data", "\"c:\\quellor-tests\\autorun\\v.exe\" " + std::string(1000, 'a')));
+  ASSERT_NO_FATAL_FAILURE(Put("long expansion", "%QUELLOR_TEST_LONG%\\v.exe"));
+  ASSERT_NO_FATAL_FAILURE(Put("long expansion after the path", "c:\\quellor-tests\\autorun\\v.exe %QUELLOR_TEST_LONG%"));
   Scan();
   EXPECT_FALSE(Present("long data")) << "read in part, still starts the file";
   EXPECT_TRUE(Present("long expansion"));
@@ -218,7 +218,7 @@ TEST_F(AutorunScanTest, LongDataLongExpansionsAndLongNamesStayBounded) {
 }
 
 TEST_F(AutorunScanTest, NothingIsExaminedWithoutAnInfectedFileName) {
-  Put("value", "c:\\quellor-tests\\autorun\\v.exe");
+  ASSERT_NO_FATAL_FAILURE(Put("value", "c:\\quellor-tests\\autorun\\v.exe"));
   for (const char* infected : {"", "C:NoBackslash.exe", "C:\\Quellor-Tests\\Autorun\\"}) {
     Infected(infected);
     Scan();
@@ -231,7 +231,7 @@ TEST_F(AutorunScanTest, NothingIsExaminedWithoutAnInfectedFileName) {
 TEST_F(AutorunScanTest, RemovalsHappenWithoutAWindowAndMissingKeysChangeNothing) {
   scanState.notifyWindow = nullptr;
   Infected("C:\\Quellor-Tests\\Autorun\\v.exe");
-  Put("value", "c:\\quellor-tests\\autorun\\v.exe");
+  ASSERT_NO_FATAL_FAILURE(Put("value", "c:\\quellor-tests\\autorun\\v.exe"));
   Scan();
   EXPECT_FALSE(Present("value"));
   EXPECT_EQ(Name("value"), removedValueName);
@@ -275,9 +275,9 @@ class ServiceKeysTest : public ::testing::Test {
 };
 
 TEST_F(ServiceKeysTest, BothStoredControlSetsLoseTheServiceKeys) {
-  Make(kControlSets[0], {"\\Enum", "\\Security"});
-  Make(kControlSets[1], {"\\Enum"});
-  Make(kControlSets[2], {"\\Enum", "\\Security"});
+  ASSERT_NO_FATAL_FAILURE(Make(kControlSets[0], {"\\Enum", "\\Security"}));
+  ASSERT_NO_FATAL_FAILURE(Make(kControlSets[1], {"\\Enum"}));
+  ASSERT_NO_FATAL_FAILURE(Make(kControlSets[2], {"\\Enum", "\\Security"}));
   EXPECT_EQ(1, DeleteServiceKeys(kService.c_str()));
   EXPECT_FALSE(KeyExists(Service(kControlSets[0])));
   EXPECT_FALSE(KeyExists(Service(kControlSets[1])));
@@ -286,7 +286,7 @@ TEST_F(ServiceKeysTest, BothStoredControlSetsLoseTheServiceKeys) {
 }
 
 TEST_F(ServiceKeysTest, OneControlSetIsEnoughAndOtherSubkeysKeepTheServiceKey) {
-  Make(kControlSets[0], {"\\Enum", "\\Security", "\\Parameters"});
+  ASSERT_NO_FATAL_FAILURE(Make(kControlSets[0], {"\\Enum", "\\Security", "\\Parameters"}));
   EXPECT_EQ(1, DeleteServiceKeys(kService.c_str()));
   EXPECT_FALSE(KeyExists(Service(kControlSets[0], "\\Enum")));
   EXPECT_FALSE(KeyExists(Service(kControlSets[0], "\\Security")));
@@ -308,7 +308,7 @@ TEST_F(ServiceKeysTest, NamesThatNameNoServiceDeleteNothing) {
 }
 
 TEST_F(ServiceKeysTest, DeleteMachineKeyDeletesOneKey) {
-  Make(kControlSets[0], {});
+  ASSERT_NO_FATAL_FAILURE(Make(kControlSets[0], {}));
   EXPECT_EQ(1, DeleteMachineKey(Service(kControlSets[0]).c_str()));
   EXPECT_EQ(0, DeleteMachineKey(Service(kControlSets[0]).c_str()));
 }

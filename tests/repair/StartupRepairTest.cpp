@@ -8,7 +8,7 @@
 #include "engine/ScanState.h"
 #include "process/OsProbe.h"
 #include "repair/StartupRepair.h"
-#include "tests/support/ReportCollector.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/SystemGuards.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
@@ -21,13 +21,9 @@ const std::string kInfected = "C:\\Quellor-Tests\\Startup\\Agu.exe";
 std::string Name(const std::string& what) { return std::string(TEST_VALUE_PREFIX) + " " + what; }
 std::string Removed(const std::string& name) { return "System Registry     " + name + " removed"; }
 
-class StartupRepairTest : public ::testing::Test {
+class StartupRepairTest : public EngineTest {
  protected:
-  StartupRepairTest() {
-    ResetScanState();
-    scanState.sweepMode = 0;
-    scanState.notifyWindow = collector_.window();
-    scanState.disposalChoice = DISPOSE_DELETE;
+  StartupRepairTest() : EngineTest("C:\\quellor-tests\\startup-repair") {
     // No marker in either family's hosts file unless a test puts one there.
     for (const std::string& hosts : {NtHostsPath(), HostsPath9x()}) WriteTextFile(hosts, "127.0.0.1 localhost\r\n");
   }
@@ -36,7 +32,6 @@ class StartupRepairTest : public ::testing::Test {
   }
 
   MachineStateGuard machine_;
-  ReportCollector collector_;
 };
 
 // The hosts file of the running family is examined, never the other one; on

@@ -149,6 +149,7 @@ bool LoadAsProgramDoes(LPCSTR name, Picture& picture) {
 
 TEST(Artwork, EveryBitmapHasItsExactSizeAndDepth) {
   for (const BitmapRow& row : kBitmaps) {
+    SCOPED_TRACE(Label(row));
     Picture picture;
     ASSERT_TRUE(DecodeBitmap(row, picture)) << Label(row) << ": missing or malformed";
     EXPECT_EQ(row.width, picture.width) << Label(row);
@@ -161,6 +162,7 @@ TEST(Artwork, ThreeDColourMappingChangesNoPicture) {
   // The program loads every bitmap with LR_LOADMAP3DCOLORS; whatever the
   // system's 3-D colours, the pictures must come out as drawn.
   for (const BitmapRow& row : kBitmaps) {
+    SCOPED_TRACE(Label(row));
     Picture drawn;
     Picture loaded;
     ASSERT_TRUE(DecodeBitmap(row, drawn)) << Label(row);
@@ -196,6 +198,7 @@ TEST(Artwork, ButtonStatesLookDifferent) {
 
 TEST(Artwork, PicturesBlendIntoThePlaceTheySitOn) {
   for (const BitmapRow& row : kBitmaps) {
+    SCOPED_TRACE(Label(row));
     if (row.background == NO_CHECK) continue;
     Picture picture;
     ASSERT_TRUE(DecodeBitmap(row, picture)) << Label(row);
@@ -215,6 +218,7 @@ TEST(Artwork, MessageIconsDrawOnlyWhereTheDialogShowsThem) {
   constexpr int SHOWN_WIDTH = 36;
   constexpr int SHOWN_HEIGHT = 35;
   for (const BitmapRow& row : kBitmaps) {
+    SCOPED_TRACE(Label(row));
     if (row.name || row.id == IDB_SKIN) continue;
     Picture picture;
     ASSERT_TRUE(DecodeBitmap(row, picture)) << Label(row);

@@ -102,8 +102,3 @@ std::string ReadTextFile(const std::string& path) {
   std::fclose(file);
   return content;
 }
-
-void ResetScanState() {
-  scanState = ScanState{};
-  removedValueName[0] = '\0';
-}

@@ -29,6 +29,3 @@ void RemoveTree(const std::string& path);
 bool FileExists(const std::string& path);
 bool WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadTextFile(const std::string& path);
-
-// Puts the global scan state back to its start-of-program values.
-void ResetScanState();

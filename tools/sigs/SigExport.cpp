@@ -124,10 +124,7 @@ std::string WindowRva(int32_t offset) {
 // The marker records with their plain patterns, unscrambled once as the
 // scanner does on its first call.
 const MarkerRecord& PlainMarker(int index) {
-  if (!markersUnscrambled) {
-    markersUnscrambled = true;
-    UnscrambleMarkers();
-  }
+  EnsureMarkersUnscrambled();
   return markerTable[index];
 }
 

@@ -165,7 +165,7 @@ bool InClamAvReach(const std::string& path, const VariantRecord& record) {
 // What the program itself finds in a file: the variant check of the memory
 // sweep, and for a file that is no variant the marker check of the hosts file.
 std::string ProgramFinds(const std::string& path) {
-  scanState.sweepMode = 1;
+  scanState.sweepMode = true;
   scanState.pendingChoice = 0;
   scanState.disposalChoice = 0;  // no disposal for a marker file
   scanState.detectionName[0] = '\0';
@@ -225,9 +225,9 @@ class SigsEngines : public ::testing::Test {
     const fs::path work = SIGS_WORK_FOLDER;
     fs::remove_all(work);
     fs::create_directories(Folder());
-    WriteVariantFiles();
+    ASSERT_NO_FATAL_FAILURE(WriteVariantFiles());
     for (const MarkerCase& c : MarkerCases()) ASSERT_TRUE(WriteText(Folder() / c.file, c.text)) << c.file;
-    CopyRealPeFiles();
+    ASSERT_NO_FATAL_FAILURE(CopyRealPeFiles());
 
     ASSERT_EQ(RunCommand(std::string(SIGS_TOOL) + " clamav > " + (work / "quellor.ldb").string()).exitCode, 0);
     ASSERT_EQ(RunCommand(std::string(SIGS_TOOL) + " yara > " + (work / "quellor.yar").string()).exitCode, 0);
