@@ -8,10 +8,12 @@
 
 #include "common/ProgramTexts.h"
 #include "common/Text.h"
+#include "engine/ExaminedFile.h"
 #include "engine/PathRules.h"
 #include "engine/PeLocator.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
+#include "process/OsProbe.h"
 #include "process/ProcessKill.h"
 #include "repair/DelayedDelete.h"
 #include "repair/StartupRepair.h"
@@ -29,38 +31,89 @@ void ReportRemoved(const char* path, const char* name) {
   SendReportLine(REPORT_FILE_REMOVED, path, name);
 }
 
-// Deletes the file; when it is in use, terminates the process that holds it
-// and tries once more; when it still stays, has it deleted at the next restart.
-void DeleteInfected(const char* path, const char* name) {
+void ReportUnableToRemove(const char* path, const char* name) {
+  SendReportLine("%s     %s Unable to remove", path, name);
+}
+
+// The file being disposed of, for the disposal ways below: set only while
+// Dispose runs.
+ExaminedFile* disposing = nullptr;
+
+// The 9x family: deletes the file by its path; when it is in use, terminates
+// the process that holds it and tries once more; when it still stays, has it
+// deleted at the next restart.
+void DeleteByPath(const char* path, const char* name) {
   // Clears read-only, hidden and system, which would keep the deletion from working.
   if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) {
-    SendReportLine("%s     %s Unable to remove", scanState.currentFile, scanState.detectionName);
+    ReportUnableToRemove(scanState.currentFile, scanState.detectionName);
     return;
   }
-  if (DeleteFileA(path)) {
+  if (DeleteFileA(path) || (KillProcessByPath(path) && DeleteFileA(path))) {
     ReportRemoved(path, name);
     return;
   }
-  if (KillProcessByPath(path) && DeleteFileA(path)) {
-    ReportRemoved(path, name);
-    return;
-  }
-  SendReportLine("%s     %s Unable to remove", path, name);
+  ReportUnableToRemove(path, name);
   scanState.restartNeeded = ScheduleDeleteOnRestart(path);
 }
 
-void Dispose(const char* path, const char* name) {
-  static const DisposalWays ways = {DeleteInfected, "not disinfected as per user's selection"};
+// The same steps on the NT family, each on the examined file: deleted through
+// its handle; a process terminated only while the path still names the file;
+// and what stays is moved into the volume's quarantine folder for the restart,
+// since a path left for the restart could meanwhile be made to lead elsewhere.
+void DeleteExamined(const char* path, const char* name) {
+  ExaminedFile& file = *disposing;
+  if (!file.HeldByHandle()) {
+    DeleteByPath(path, name);
+    return;
+  }
+  if (!file.ClearAttributes()) {
+    ReportUnableToRemove(scanState.currentFile, scanState.detectionName);
+    return;
+  }
+  if (file.Delete(path) || (file.IsAt(path) && KillProcessByPath(path) && file.Delete(path))) {
+    ReportRemoved(path, name);
+    return;
+  }
+  ReportUnableToRemove(path, name);
+  scanState.restartNeeded = file.ScheduleDeletion(path);
+}
+
+void RenameExamined(const char* path, const char* name) {
+  ExaminedFile& file = *disposing;
+  if (!file.HeldByHandle()) {
+    RenameInfectedFile(path, name);
+    return;
+  }
+  char renamed[MAX_PATH];
+  ReportRename(path, name, RenamedPath(path, renamed, sizeof renamed) && file.RenameTo(path, renamed));
+}
+
+void Dispose(const char* path, const char* name, ExaminedFile& file) {
+  static const DisposalWays ways = {DeleteExamined, RenameExamined, "not disinfected as per user's selection"};
+  disposing = &file;
   DisposeByChoice(path, name, ways);
+  disposing = nullptr;
 }
 
 // The memory sweep terminated the process of this file: report it as a memory
-// find and dispose of it by the chosen disposal, without testing it again.
+// find and dispose of it by the chosen disposal, without testing it again. On
+// the NT family only the file the sweep's check found is disposed of: the one
+// of the same identity.
 void DisposeOfMemoryFind(const char* detectionName, const char* path) {
   scanState.disposalChoice = scanState.pendingChoice;
   SendReportLine("System Memory    W32/Veltrix.Trojan removed");
   Sleep(MEMORY_DISPOSAL_PAUSE_MS);
-  Dispose(path, detectionName);
+  ExaminedFile file;
+  if (GetOsFamily() == OS_FAMILY_NT) {
+    const int fd = file.Open(path);
+    if (fd != -1) _close(fd);
+    if (fd == -1 || !SameFile(file.identity(), detectionState.sweepFind)) {
+      ReportUnableToRemove(path, detectionName);
+      EmptyInfectedPath();
+      return;
+    }
+  }
+  Dispose(path, detectionName, file);
   EmptyInfectedPath();
 }
 
@@ -92,9 +145,8 @@ void ResetDetectionState() { detectionState = DetectionState(); }
 
 void PrepareSizeFilter() { BuildSizeFilter(activeVariantTable, detectionState.sizeFilter); }
 
-void RenameInfectedFile(const char* path, const char* name) {
-  char renamed[MAX_PATH];
-  if (RenamedPath(path, renamed, sizeof renamed) && MoveFileA(path, renamed)) {
+void ReportRename(const char* path, const char* name, bool renamed) {
+  if (renamed) {
     ++scanState.filesRenamed;
     SendReportLine("%s     %s renamed", path, name);
   } else {
@@ -102,10 +154,15 @@ void RenameInfectedFile(const char* path, const char* name) {
   }
 }
 
+void RenameInfectedFile(const char* path, const char* name) {
+  char renamed[MAX_PATH];
+  ReportRename(path, name, RenamedPath(path, renamed, sizeof renamed) && MoveFileA(path, renamed));
+}
+
 void DisposeByChoice(const char* path, const char* name, const DisposalWays& ways) {
   switch (scanState.disposalChoice) {
     case DISPOSE_RENAME:
-      RenameInfectedFile(path, name);
+      ways.renameFile(path, name);
       break;
     case DISPOSE_DELETE:
     case DISPOSE_REMOVE:
@@ -130,13 +187,17 @@ int32_t DetectAndDispose(const char* detectionName, const char* path) {
     return 0;
   }
   ++detectionState.filesOpened;
-  const int fd = _open(path, _O_RDONLY | _O_BINARY);
+  ExaminedFile file;
+  const int fd = file.Open(path);
   if (fd == -1) return 0;
   EmptyInfectedPath();
   CopyText(scanState.infectedPath, sizeof scanState.infectedPath, path);
 
   const VariantRecord* record = FirstMatchingRecord(fd);
-  _close(fd);  // closed before any repair or disposal touches the file
+  // The descriptor is closed before any repair or disposal; on the NT family
+  // the handle keeps the file until its disposal is over.
+  _close(fd);
+  if (detectionState.afterExamination) detectionState.afterExamination(path);
   if (!record) {
     EmptyInfectedPath();
     return 0;
@@ -151,9 +212,10 @@ int32_t DetectAndDispose(const char* detectionName, const char* path) {
   CopyText(scanState.currentFile, sizeof scanState.currentFile, path);
   if (scanState.sweepMode) {
     scanState.foundInSweep = true;  // infectedPath keeps the path for the sweep
+    detectionState.sweepFind = file.identity();
     return 1;
   }
-  Dispose(path, name);
+  Dispose(path, name, file);
   EmptyInfectedPath();
   return 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "common/FileByHandle.h"
 #include "engine/VariantTable.h"
 
 // The walk's file handler: tests a file against the variant table and, on a
@@ -25,6 +26,10 @@ struct DetectionState {
   SizeFilter sizeFilter;          // the file lengths worth opening
   bool sizePrefilterOff = false;  // for tests: open every file, as without the prefilter
   uint32_t filesOpened = 0;       // files it has tried to open (for tests and the benchmark)
+  FileIdentity sweepFind;         // NT family: the file the sweep's latest check found
+  // For tests: called once the file's headers and windows are read, before
+  // any action, with the file still held (a test swaps its folder there).
+  void (*afterExamination)(const char* path) = nullptr;
 };
 extern DetectionState detectionState;
 void ResetDetectionState();
@@ -33,16 +38,19 @@ void ResetDetectionState();
 // as each outermost walk starts.
 void PrepareSizeFilter();
 
-// Renames an infected file by marking the letter after the last "." of its
-// path (C:\x\a.exe becomes C:\x\a.Vxe) and reports "renamed" or "Rename
-// failed" with the path and name. A path without any "." cannot be marked, so
-// its rename fails.
+// Renames an infected file by its path, marking the letter after the last "."
+// (C:\x\a.exe becomes C:\x\a.Vxe), and reports "renamed" or "Rename failed"
+// with the path and name. A path without any "." cannot be marked, so its
+// rename fails.
 void RenameInfectedFile(const char* path, const char* name);
+// The report of a rename, counting a renamed file.
+void ReportRename(const char* path, const char* name, bool renamed);
 
-// How a detection engine disposes of a file: its own deletion (which reports)
-// and the words of the line for a file left by the user's choice.
+// How a detection engine disposes of a file: its own deletion and rename
+// (which report) and the words of the line for a file left by the user's choice.
 struct DisposalWays {
   void (*deleteFile)(const char* path, const char* name);
+  void (*renameFile)(const char* path, const char* name);
   const char* leftWords;
 };
 

@@ -145,7 +145,7 @@ void DeleteMarkerFile(const char* path, const char* name) {
 
 // A marker file is only deleted: no attribute change, no process termination,
 // no deletion at restart.
-const DisposalWays MARKER_DISPOSAL = {DeleteMarkerFile, "Not Disinfected As Per User's Selection"};
+const DisposalWays MARKER_DISPOSAL = {DeleteMarkerFile, RenameInfectedFile, "Not Disinfected As Per User's Selection"};
 
 }  // namespace
 

@@ -64,4 +64,6 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, TOKEN_PRIVILEGES* newS
 
 #undef QUELLOR_RESOLVE
 
+FARPROC Find(const char* name) { return Resolve<FARPROC>(name); }
+
 }  // namespace advapi

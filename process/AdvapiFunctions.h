@@ -19,4 +19,20 @@ BOOL LookupPrivilegeValueA(const char* system, const char* name, LUID* luid);
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, TOKEN_PRIVILEGES* newState, DWORD bufferLength,
                            TOKEN_PRIVILEGES* previousState, DWORD* returnLength);
 
+// advapi32's function of this name, or null (with ERROR_CALL_NOT_IMPLEMENTED)
+// where the platform lacks it.
+FARPROC Find(const char* name);
+
+// Calls a BOOL function of advapi32 by name: FALSE, with
+// ERROR_CALL_NOT_IMPLEMENTED, where the platform lacks it.
+template <typename Function, typename... Args>
+BOOL CallByName(const char* name, Args... args) {
+  const auto call = reinterpret_cast<Function>(reinterpret_cast<void*>(Find(name)));
+  return call ? call(args...) : FALSE;
+}
+
 }  // namespace advapi
+
+// advapi::CallByName with the function's type taken from its declaration in the
+// platform's headers (which is never called, so nothing is imported).
+#define ADVAPI_CALL(name, ...) advapi::CallByName<decltype(&::name)>(#name, __VA_ARGS__)

@@ -9,6 +9,7 @@
 
 #include "common/Text.h"
 #include "process/OsProbe.h"
+#include "repair/Quarantine.h"
 #include "repair/WininitText.h"
 
 namespace {
@@ -107,6 +108,12 @@ int ScheduleDeleteOnRestart(const char* path) {
     default:
       return 0;
   }
+}
+
+int ScheduleHeldFileDeletion(HANDLE file, const FileIdentity& identity, const char* path) {
+  char moved[MAX_PATH];
+  if (!MoveIntoQuarantine(file, identity, path, moved, sizeof moved)) return 0;
+  return MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
 }
 
 bool AddWininitRename(const char* key, const char* value) {

@@ -1,9 +1,18 @@
 #pragma once
+#include <windows.h>
+
+#include "common/FileByHandle.h"
 
 // Has a file deleted at the next start of Windows: on the NT family through the
 // platform's move-on-restart facility, on the 9x family through an entry in
 // the [rename] section of wininit.ini. 1 when scheduled, 0 when not.
 int ScheduleDeleteOnRestart(const char* path);
+// The NT family's delayed deletion of a file it holds: the file is moved,
+// through its handle (which needs delete access), into the quarantine folder
+// of its volume (repair/Quarantine.h), and that path, which no other user can
+// make lead elsewhere, is deleted at the next start of Windows. 1 when
+// scheduled; 0, with nothing scheduled, when the move fails.
+int ScheduleHeldFileDeletion(HANDLE file, const FileIdentity& identity, const char* path);
 // Adds "key=value" at the end of the [rename] section of wininit.ini in the
 // Windows folder (the section is made when missing). The old file is copied to
 // the temporary folder and left there; the new file keeps the old one's

@@ -11,6 +11,7 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
+#include "process/OsProbe.h"
 #include "tests/support/EngineFixture.h"
 #include "tools/samplemaker/SampleMaker.h"
 
@@ -168,8 +169,17 @@ TEST_F(DetectionTest, SweepCheckOnlyRecordsTheHit) {
   EXPECT_EQ(1, scanState.filesInfected);
 }
 
+// The sweep's check found the file; the disposal pass after the process was
+// terminated disposes of it without testing it again (here its bytes are no
+// longer a PE file's), but on the NT family only while it is the same file.
 TEST_F(DetectionTest, MemoryDisposalReportsTheMemoryFindFirstWithoutTesting) {
-  const std::string path = tree_.File("not-even-pe.exe", "text");
+  const std::string path = Sample(59, "gfb.exe");
+  scanState.sweepMode = true;
+  ASSERT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  HANDLE same = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, same);
+  CloseHandle(same);
+  scanState.sweepMode = false;
   scanState.pendingChoice = DISPOSE_DELETE;
   EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str()));
   EXPECT_FALSE(FileExists(path));
@@ -177,7 +187,25 @@ TEST_F(DetectionTest, MemoryDisposalReportsTheMemoryFindFirstWithoutTesting) {
                                              path + "     W32/Veltrix.Trojan removed"};
   EXPECT_EQ(expected, collector_.lines);
   EXPECT_EQ(DISPOSE_DELETE, scanState.disposalChoice);
-  EXPECT_EQ(0, scanState.filesInfected);
+  EXPECT_EQ(1, scanState.filesInfected) << "the sweep's check counted it";
+}
+
+TEST_F(DetectionTest, MemoryDisposalLeavesAnotherFileAtThePathAlone) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the NT family keeps the identity of the sweep's find";
+  const std::string path = Sample(59, "gfb.exe");
+  scanState.sweepMode = true;
+  ASSERT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+  // Moved away first, so that the new file cannot take the old one's place
+  // on the volume (its file index).
+  ASSERT_TRUE(MoveFileA(path.c_str(), (path + ".away").c_str()));
+  tree_.File("gfb.exe", "another file in its place");
+  scanState.sweepMode = false;
+  scanState.pendingChoice = DISPOSE_DELETE;
+  EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str()));
+  EXPECT_EQ("another file in its place", ReadTextFile(path));
+  const std::vector<std::string> expected = {"System Memory    W32/Veltrix.Trojan removed",
+                                             path + "     W32/Veltrix.Trojan Unable to remove"};
+  EXPECT_EQ(expected, collector_.lines);
 }
 
 TEST_F(DetectionTest, ReadsTheTableThroughTheActivePointerAndTheFirstMatchWins) {

@@ -37,29 +37,31 @@ class LockedFileTest : public EngineTest {
   MessageBoxWatcher boxes_;  // the termination step's "Could not kill process"
 };
 
-// The process holding the file is not the file's own, so it is not
-// terminated: the file stays and is scheduled for deletion at restart.
-// (A file held by its own running process is terminated and deleted: the
-// process tests show that.)
+// The file is mapped by a process that is not running it (as a program maps
+// a library), so no termination method frees it and it cannot be deleted. On
+// the NT family it is moved into the quarantine folder, which is deleted at
+// the next restart; the 9x family names it in wininit.ini.
 TEST_F(LockedFileTest, AFileThatStaysLockedIsDeletedAtTheNextRestart) {
   const std::string path = Sample(44, "Locked Sample File.exe");
-  HeldFile held(path, "hold-file-shared");
+  const std::string shortPath = ShortPath(path);
+  HeldFile held(path, "hold-image");
   ASSERT_TRUE(held.started());
   EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
   EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
   EXPECT_TRUE(ExpectedKillBoxes(path) == boxes_.boxes);
-  EXPECT_TRUE(FileExists(path));
   EXPECT_EQ(0, scanState.filesRemoved);
   EXPECT_EQ(1, scanState.filesInfected);
   switch (GetOsFamily()) {
     case OS_FAMILY_NT:
       EXPECT_EQ(1, scanState.restartNeeded);
-      EXPECT_TRUE(DeletionPending(path));
+      EXPECT_FALSE(FileExists(path));
+      EXPECT_EQ(1u, PendingQuarantineDeletions().size());
+      EXPECT_FALSE(DeletionPending(path));
       EXPECT_FALSE(FileExists(WininitPath()));
       break;
     case OS_FAMILY_9X:
       EXPECT_EQ(1, scanState.restartNeeded);
-      EXPECT_EQ("[rename]\r\nNUL=" + ShortPath(path) + "\r\n", ReadTextFile(WininitPath()));
+      EXPECT_EQ("[rename]\r\nNUL=" + shortPath + "\r\n", ReadTextFile(WininitPath()));
       EXPECT_FALSE(DeletionPending(path));
       break;
     default:

@@ -58,7 +58,8 @@ TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
   const std::string hosts = FamilyHostsPath();
   ASSERT_TRUE(WriteMarkerFile(hosts));
 
-  HeldFile held(locked, "hold-file-shared");
+  const std::string lockedShortPath = ShortPath(locked);
+  HeldFile held(locked, "hold-image");  // mapped by a program that does not run it
   ASSERT_TRUE(held.started());
   Answers().answers = {IDNO};
 
@@ -94,11 +95,13 @@ TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
   EXPECT_FALSE(FileExists(hosts));
   EXPECT_FALSE(FileExists(agu));
   EXPECT_FALSE(FileExists(readOnly));
-  EXPECT_TRUE(FileExists(locked));
-  if (GetOsFamily() == OS_FAMILY_9X)
-    EXPECT_EQ("[rename]\r\nNUL=" + ShortPath(locked) + "\r\n", ReadTextFile(WininitPath()));
-  else
-    EXPECT_TRUE(DeletionPending(locked));
+  if (GetOsFamily() == OS_FAMILY_9X) {
+    EXPECT_TRUE(FileExists(locked));
+    EXPECT_EQ("[rename]\r\nNUL=" + lockedShortPath + "\r\n", ReadTextFile(WininitPath()));
+  } else {
+    EXPECT_FALSE(FileExists(locked)) << "moved into the quarantine folder";
+    EXPECT_EQ(1u, PendingQuarantineDeletions().size());
+  }
   EXPECT_EQ(std::vector<std::string>{Name("keep")}, [] {
     std::vector<std::string> left;
     for (const std::string& key : {RUN_KEY, RUN_SERVICES_KEY})

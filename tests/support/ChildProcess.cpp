@@ -29,6 +29,18 @@ int HoldFile(const std::vector<std::string>& args, DWORD sharing) {
   return 0;
 }
 
+// Maps the file as a program's image, as a running program's file is mapped:
+// it cannot be deleted then, but it can be renamed.
+int HoldImageMain(const std::vector<std::string>& args) {
+  if (args.size() != 2) return 2;
+  HMODULE image = LoadLibraryExA(args[0].c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!image) return 3;
+  RaiseSignal(args[1]);
+  Sleep(CHILD_LIFETIME_MS);
+  FreeLibrary(image);
+  return 0;
+}
+
 int HoldFileMain(const std::vector<std::string>& args) { return HoldFile(args, 0); }
 int HoldFileSharedMain(const std::vector<std::string>& args) { return HoldFile(args, FILE_SHARE_READ); }
 
@@ -41,6 +53,7 @@ int WaitMain(const std::vector<std::string>& args) {
 
 ChildModeRegistrar holdFileMode("hold-file", HoldFileMain);
 ChildModeRegistrar holdFileSharedMode("hold-file-shared", HoldFileSharedMain);
+ChildModeRegistrar holdImageMode("hold-image", HoldImageMain);
 ChildModeRegistrar waitMode("wait", WaitMain);
 
 }  // namespace

@@ -61,10 +61,12 @@ bool RaiseSignal(const std::string& name);            // opens the event and set
 //      event, then waits (up to ten minutes) until it is terminated;
 //   "hold-file-shared <path> <ready-event>": the same with read sharing, so
 //      that others can read the file but cannot delete it;
+//   "hold-image <path> <ready-event>": maps the file as a program's image, as
+//      a running program's own file is: it cannot be deleted, but renamed;
 //   "wait <ready-event>": raises the event and waits likewise.
 
-// A child process that holds a file open (mode "hold-file" or
-// "hold-file-shared") from construction until the object goes away.
+// A child process that holds a file open (mode "hold-file", "hold-file-shared"
+// or "hold-image") from construction until the object goes away.
 class HeldFile {
  public:
   HeldFile(const std::string& path, const std::string& mode);

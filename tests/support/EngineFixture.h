@@ -9,6 +9,7 @@
 #include "engine/VariantTable.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/Samples.h"
+#include "tests/support/SystemGuards.h"
 #include "tests/support/TestFiles.h"
 
 // The detection name the walk hands the detection step: the handler's own.
@@ -20,8 +21,9 @@ enum class ScanStart { AfterTheSweep, AtProgramStart };
 
 // Every piece of scan state reset before and after the case, no scripted
 // answers or restart requests left from another case, a fresh folder of the
-// case's own (root), and a window standing in for the main dialog that
-// collects the status texts and report lines. The disposal choice is delete.
+// case's own (root), no quarantine folder on C:, and a window standing in for
+// the main dialog that collects the status texts and report lines. The
+// disposal choice is delete.
 class EngineTest : public ::testing::Test {
  protected:
   explicit EngineTest(const std::string& root, ScanStart start = ScanStart::AfterTheSweep);
@@ -32,6 +34,7 @@ class EngineTest : public ::testing::Test {
     return PlantSample(tree_, row, name, kind);
   }
 
+  QuarantineGuard quarantine_;
   TempTree tree_;
   ReportCollector collector_;
 };

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "tests/support/TestFiles.h"
+#include "repair/Quarantine.h"
 
 namespace {
 
@@ -113,6 +114,12 @@ MachineStateGuard::MachineStateGuard() {
                                TempFolder() + "wininit.ini"};
   for (const std::string& path : paths) files_.push_back(std::make_unique<SavedFile>(path));
   pendingRenames_ = std::make_unique<SavedRegistryValue>(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_RENAMES);
+  // The case sees only the renames it records itself.
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, PENDING_RENAMES);
+    RegCloseKey(key);
+  }
   DeleteValuesStartingWith(RUN_KEY, TEST_VALUE_PREFIX);
   DeleteValuesStartingWith(RUN_SERVICES_KEY, TEST_VALUE_PREFIX);
 }
@@ -195,6 +202,22 @@ bool DeletionPending(const std::string& path) {
   for (std::size_t i = 0; i + 1 < strings.size(); ++i)
     if (strings[i] == "\\??\\" + path && strings[i + 1].empty()) return true;
   return false;
+}
+
+namespace {
+const std::string QUARANTINE_ON_C = std::string("C:\\") + QUARANTINE_FOLDER;
+}
+
+QuarantineGuard::QuarantineGuard() { RemoveTree(QUARANTINE_ON_C); }
+QuarantineGuard::~QuarantineGuard() { RemoveTree(QUARANTINE_ON_C); }
+
+std::vector<std::string> PendingQuarantineDeletions() {
+  const std::string prefix = std::string("\\??\\C:\\") + QUARANTINE_FOLDER + "\\";
+  const std::vector<std::string> strings = PendingRenames();
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i + 1 < strings.size(); ++i)
+    if (strings[i].rfind(prefix, 0) == 0 && strings[i + 1].empty()) files.push_back(strings[i].substr(4));
+  return files;
 }
 
 std::string SystemFolder() { return Folder(GetSystemDirectoryA); }

@@ -74,7 +74,8 @@ inline constexpr char PENDING_RENAMES[] = "PendingFileRenameOperations";
 
 // Everything of the machine the disposal and repair tests may change: both
 // family's hosts files, wininit.ini with its temporary copy, the pending
-// renames and the test values of the startup keys.
+// renames (cleared while the guard lives) and the test values of the startup
+// keys.
 class MachineStateGuard {
  public:
   MachineStateGuard();
@@ -83,6 +84,16 @@ class MachineStateGuard {
  private:
   std::vector<std::unique_ptr<SavedFile>> files_;
   std::unique_ptr<SavedRegistryValue> pendingRenames_;
+};
+
+// The quarantine folder of drive C:, which the NT family's delayed deletions
+// make: removed when the guard starts and again when it ends.
+class QuarantineGuard {
+ public:
+  QuarantineGuard();
+  ~QuarantineGuard();
+  QuarantineGuard(const QuarantineGuard&) = delete;
+  QuarantineGuard& operator=(const QuarantineGuard&) = delete;
 };
 
 // Registry helpers (HKEY_LOCAL_MACHINE unless a root is given).
@@ -101,6 +112,9 @@ void DeleteValuesStartingWith(const std::string& keyPath, const std::string& pre
 std::vector<std::string> PendingRenames();
 // True when the platform has recorded a deletion of path at the next restart.
 bool DeletionPending(const std::string& path);
+// The NT family's delayed deletions: the files in drive C:'s quarantine
+// folder that the platform deletes at the next restart.
+std::vector<std::string> PendingQuarantineDeletions();
 
 // Folders and names of this machine as the platform reports them.
 std::string SystemFolder();

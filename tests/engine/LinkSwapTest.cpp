@@ -1,0 +1,185 @@
+// A folder swapped for a link between the examination of a file and the
+// actions on it, or between the scan and the restart: every action reaches the
+// examined file or nothing, never the file the link leads to. Wine follows a
+// host symbolic link made inside the prefix (tests/support/FolderLink.h).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Detection.h"
+#include "process/OsProbe.h"
+#include "repair/Quarantine.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/EngineFixture.h"
+#include "tests/support/FolderLink.h"
+#include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/SystemGuards.h"
+#include "tools/uidriver/UiDriver.h"
+
+namespace {
+
+const std::string kRoot = "C:\\quellor-tests\\swap";
+const std::string kQuarantine = std::string("C:\\") + QUARANTINE_FOLDER;
+const std::string kClean = "a clean program of the same name";
+constexpr DWORD RESTART_MS = 60 * 1000;
+
+class LinkSwapTest : public EngineTest {
+ protected:
+  LinkSwapTest() : EngineTest(kRoot) {
+    Plant();
+    current = this;
+  }
+  ~LinkSwapTest() override {
+    link_.reset();
+    current = nullptr;
+  }
+
+  // The sample in its folder, and a clean file of the same name in another.
+  void Plant() {
+    tree_.Folder("box");
+    sample_ = Sample(44, "box\\tool.exe");
+    clean_ = tree_.File("other\\tool.exe", kClean);
+  }
+
+  // What a hostile user does: the sample's folder goes, and a link to the
+  // folder with the clean file of the same name takes its place.
+  void SwapTheFolderForALink() {
+    ASSERT_TRUE(MoveFileA(tree_.Path("box").c_str(), tree_.Path("box-away").c_str()));
+    link_ = std::make_unique<FolderLink>(tree_.Path("box"), tree_.Path("other"));
+    ASSERT_TRUE(link_->made()) << "no link could be made";
+  }
+  static void SwapAfterExamination(const char*) { ASSERT_NO_FATAL_FAILURE(current->SwapTheFolderForALink()); }
+
+  void ExpectTheCleanFileUntouched() {
+    EXPECT_EQ(kClean, ReadTextFile(clean_));
+    EXPECT_EQ(kClean, ReadTextFile(sample_)) << "the link still leads to it";
+  }
+  void ExpectNothingScheduled() {
+    EXPECT_EQ(0, scanState.restartNeeded);
+    EXPECT_TRUE(PendingRenames().empty());
+  }
+
+  static LinkSwapTest* current;
+  MachineStateGuard machine_;
+  MessageBoxWatcher boxes_;  // the termination step's "Could not kill process"
+  std::string sample_;
+  std::string clean_;
+  std::unique_ptr<FolderLink> link_;
+};
+LinkSwapTest* LinkSwapTest::current = nullptr;
+
+struct SwapCase {
+  const char* why;
+  int32_t choice;
+  const char* holderMode;  // nullptr: no other process holds the sample
+  const char* words;       // the outcome words of the report line
+};
+
+const SwapCase kSwapCases[] = {
+    // The deletion goes through the handle, which still holds the sample.
+    {"delete", DISPOSE_DELETE, nullptr, "removed"},
+    // The new name is given only while the path names the examined file.
+    {"rename", DISPOSE_RENAME, nullptr, "Rename failed"},
+    // A mapped image cannot be deleted: no process is terminated for another
+    // file, and nothing is moved or scheduled.
+    {"kill and retry", DISPOSE_DELETE, "hold-image", "Unable to remove"},
+    // Examined through a read-only handle: the file reopened for its deletion
+    // is another one, and the identity check refuses it.
+    {"reopened read-only-shared file", DISPOSE_DELETE, "hold-file-shared", "Unable to remove"},
+};
+
+TEST_F(LinkSwapTest, ASwapBetweenExaminationAndActionReachesOnlyTheExaminedFile) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no links and acts on paths";
+  for (const SwapCase& c : kSwapCases) {
+    SCOPED_TRACE(c.why);
+    link_.reset();
+    RemoveTree(kRoot);
+    Plant();
+    collector_.lines.clear();
+    std::unique_ptr<HeldFile> holder;
+    if (c.holderMode) {
+      holder = std::make_unique<HeldFile>(sample_, c.holderMode);
+      ASSERT_TRUE(holder->started());
+    }
+    scanState.disposalChoice = c.choice;
+    scanState.restartNeeded = 0;
+    boxes_.boxes.clear();
+    detectionState.afterExamination = SwapAfterExamination;
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+    detectionState.afterExamination = nullptr;
+    EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan " + c.words}, collector_.lines);
+    ExpectTheCleanFileUntouched();
+    ExpectNothingScheduled();
+    EXPECT_TRUE(boxes_.boxes.empty()) << "no process terminated for another file";
+  }
+}
+
+// The scan cannot delete the sample (a mapped image), so it moves it into the
+// quarantine folder and leaves that path for the restart. After the scan the
+// folder is swapped for a link; the restart deletes the sample, and the clean
+// file behind the link stays.
+TEST_F(LinkSwapTest, TheRestartDeletesTheQuarantinedSampleAndNotTheFileBehindALink) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no links and acts on paths";
+  {
+    HeldFile holder(sample_, "hold-image");
+    ASSERT_TRUE(holder.started());
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+  }
+  EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
+  EXPECT_EQ(1, scanState.restartNeeded);
+  EXPECT_FALSE(FileExists(sample_));
+  // The one path left for the restart lies in the quarantine folder.
+  std::size_t named = 0;
+  for (const std::string& text : PendingRenames()) named += !text.empty();
+  EXPECT_EQ(1u, named);
+  const std::vector<std::string> quarantine = PendingQuarantineDeletions();
+  ASSERT_EQ(1u, quarantine.size());
+  const std::string quarantined = quarantine[0];
+  EXPECT_TRUE(FileExists(quarantined));
+  EXPECT_TRUE(IsTrustedFolder(kQuarantine.c_str()));
+
+  ASSERT_NO_FATAL_FAILURE(SwapTheFolderForALink());
+  // The restart: Wine's start-up carries out the pending renames.
+  HANDLE boot = nullptr;
+  DWORD id = 0;
+  ASSERT_TRUE(LaunchProcess("C:\\windows\\system32\\wineboot.exe", "wineboot.exe -r", "", boot, id));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(boot, RESTART_MS));
+  CloseHandle(boot);
+  ExpectTheCleanFileUntouched();
+  EXPECT_FALSE(FileExists(quarantined));
+}
+
+// A quarantine folder that someone else made first (here a link to another
+// folder) is not used: the sample is only reported, and nothing is moved or
+// scheduled.
+TEST_F(LinkSwapTest, AQuarantineFolderMadeByAnotherIsNotUsed) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no quarantine";
+  FolderLink planted(kQuarantine, tree_.Path("other"));
+  ASSERT_TRUE(planted.made());
+  EXPECT_FALSE(IsTrustedFolder(kQuarantine.c_str()));
+  HeldFile holder(sample_, "hold-image");
+  ASSERT_TRUE(holder.started());
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+  EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
+  EXPECT_TRUE(FileExists(sample_));
+  EXPECT_EQ(kClean, ReadTextFile(clean_));
+  ExpectNothingScheduled();
+}
+
+// A sample that another process keeps open without sharing its deletion can
+// neither be deleted nor moved: it is reported, and no path is left for the
+// restart, which could be made to lead elsewhere by then.
+TEST_F(LinkSwapTest, AFileThatCanNeitherBeDeletedNorMovedIsOnlyReported) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no links and acts on paths";
+  HeldFile holder(sample_, "hold-file-shared");
+  ASSERT_TRUE(holder.started());
+  EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+  EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
+  EXPECT_TRUE(FileExists(sample_));
+  ExpectNothingScheduled();
+}
+
+}  // namespace
