@@ -286,6 +286,14 @@ class SigningTest(unittest.TestCase):
                 check(["osslsigncode", "remove-signature", "-in", self.signed[arch], "-out", removed])
                 self.assertTrue(filecmp.cmp(removed, self.unsigned[arch], shallow=False), "signature removed")
 
+    def driver(self, command, seconds):
+        """Runs the UI driver into a file: a pipe would stay open as long as
+        the Wine processes it starts (the desktop) inherit it."""
+        with open(os.path.join(self.folder, "uidriver.log"), "w+") as log:
+            code = subprocess.run(command, stdout=log, stderr=subprocess.STDOUT, timeout=seconds).returncode
+            log.seek(0)
+            return code, log.read()
+
     def test_the_signed_64_bit_program_starts_and_scans(self):
         if not os.environ.get("DISPLAY"):
             self.fail("needs an X display: scripts/test.sh runs ctest under xvfb-run")
@@ -295,11 +303,11 @@ class SigningTest(unittest.TestCase):
         program = subprocess.Popen(wine_run + ["T:\\quellor_signed.exe"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            scan = run(wine_run + ["T:\\quellor-uidriver.exe", "scan", "300"], timeout=400)
-            self.assertEqual(scan.returncode, 0, scan.stdout + scan.stderr)
-            self.assertIn("Status: Scanning completed", scan.stdout)
-            close = run(wine_run + ["T:\\quellor-uidriver.exe", "close"], timeout=120)
-            self.assertEqual(close.returncode, 0, close.stdout + close.stderr)
+            code, output = self.driver(wine_run + ["T:\\quellor-uidriver.exe", "scan", "300"], 400)
+            self.assertEqual(code, 0, output)
+            self.assertIn("Status: Scanning completed", output)
+            code, output = self.driver(wine_run + ["T:\\quellor-uidriver.exe", "close"], 120)
+            self.assertEqual(code, 0, output)
             self.assertEqual(program.wait(timeout=60), 0)
         finally:
             if program.poll() is None:
