@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Version.h"
+
 // The program's own texts that more than one place shows, sends or looks for:
 // the program, its questions and notices, and the report lines several
 // detection paths send.
@@ -8,6 +10,21 @@
 // default title of the message dialog and title of the engine's questions.
 // scripts/demo.sh reads it from here to find the window.
 inline constexpr char PROGRAM_TITLE[] = "Quellor Ver 1.0";
+
+// The title is a fixed text that other programs look for; it names the version
+// of common/Version.h, and a new version must change both.
+constexpr bool TitleNamesVersion(const char* title, const char* version) {
+  const char prefix[] = "Quellor Ver ";
+  for (const char* p = prefix; *p != '\0'; ++p, ++title) {
+    if (*title != *p) return false;
+  }
+  for (; *version != '\0'; ++version, ++title) {
+    if (*title != *version) return false;
+  }
+  return *title == '\0';
+}
+static_assert(TitleNamesVersion(PROGRAM_TITLE, QUELLOR_VERSION_TEXT),
+              "PROGRAM_TITLE must name the version of common/Version.h");
 
 // The trojan family this program removes, as it appears in texts.
 inline constexpr char FAMILY_NAME[] = "W32/Veltrix";

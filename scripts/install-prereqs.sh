@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmark need,
-# when missing.
+# when missing; with "release", only those scripts/release.sh needs.
+#   install-prereqs.sh [release]
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 # The program is built by the win32 thread-model compilers (they link no
 # winpthreads), the test programs by the posix ones (GoogleTest needs them).
-packages=(cmake make python3
-          g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth googletest imagemagick clang libclang-rt-14-dev libgtest-dev clamav yara)
+# quellor-sigs is built by clang; osslsigncode signs the programs, openssl
+# makes the release test's throwaway certificates.
+release_packages=(cmake make python3 git g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 clang osslsigncode)
+packages=("${release_packages[@]}" g++-mingw-w64-x86-64-posix openssl
+          wine wine64 xvfb xauth googletest imagemagick libclang-rt-14-dev libgtest-dev clamav yara)
+[ "${1:-}" = release ] && packages=("${release_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
