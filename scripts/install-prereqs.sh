@@ -7,7 +7,8 @@ set -euo pipefail
 # winpthreads), the test programs by the posix ones (GoogleTest needs them).
 packages=(cmake make python3
           g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth googletest imagemagick clang libclang-rt-14-dev libgtest-dev clamav yara)
+          wine wine64 xvfb xauth googletest imagemagick clang clang-format libclang-rt-14-dev libgtest-dev
+          clamav yara)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

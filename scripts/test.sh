@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the x86_64 and i686 programs (each build
-# ends with the import gate on the shipped file), runs
+# Installs what is missing, checks the C++ sources' formatting (with
+# QUELLOR_CHECK_FORMAT=1; scripts/check-format.sh), builds the x86_64 and i686
+# programs (each build ends with the import gate on the shipped file), runs
 # the fuzz targets briefly on the host, then every test program under Wine on a
 # headless X server. Ends with ctest's summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 scripts/install-prereqs.sh || exit 1
+# Off until the sources are formatted as .clang-format says.
+if [ "${QUELLOR_CHECK_FORMAT:-0}" = 1 ]; then
+  scripts/check-format.sh || exit 1
+fi
 jobs=$(nproc)
 cmake --preset x64 >/dev/null && cmake --build --preset x64 -j"$jobs" || exit 1
 cmake --preset i686 >/dev/null && cmake --build --preset i686 -j"$jobs" || exit 1
