@@ -14,6 +14,7 @@
 # build/benchmark/results.md (and .json). Takes minutes per 100,000 files.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 bench=build/benchmark
 if [ "${1:-}" = "--clean" ]; then
   scripts/wineprefix.sh reset "$bench"
@@ -25,10 +26,9 @@ scripts/install-prereqs.sh --bench || exit 1
 cmake --preset x64 >/dev/null && cmake --build --preset x64 -j"$(nproc)" \
   --target quellor scan_bench quellor-sample quellor-uidriver >/dev/null || exit 1
 # The ClamAV signatures come from the export tool of the host build.
-cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-  cmake --build build-fuzz -j"$(nproc)" --target quellor-sigs >/dev/null || exit 1
+build_host -j"$(nproc)" --target quellor-sigs >/dev/null || exit 1
 mkdir -p "$bench"
-build-fuzz/sigs/quellor-sigs clamav > "$bench/quellor.ldb" || exit 1
+build-host/bin/quellor-sigs clamav > "$bench/quellor.ldb" || exit 1
 ln -sfn ../bin "$bench/bin"  # T: of the bench machine: the build's programs
 env -u DISPLAY scripts/wineprefix.sh ensure "$bench" || { echo "bench machine set-up failed" >&2; exit 1; }
 . scripts/wine-env.sh "$bench"
@@ -38,7 +38,7 @@ if [ ! -f "$WINEPREFIX/.quellor-bench" ]; then
   scripts/wineprefix.sh stop "$bench"
   env -u DISPLAY scripts/wineprefix.sh ensure "$bench" && touch "$WINEPREFIX/.quellor-bench"
 fi
-xvfb-run -a -s "-screen 0 1024x768x24" python3 bench/bench.py --build build --signatures "$bench/quellor.ldb" --output "$bench/results.md" "$@"
+run_headless python3 bench/bench.py --build build --signatures "$bench/quellor.ldb" --output "$bench/results.md" "$@"
 rc=$?
 scripts/wineprefix.sh stop "$bench"
 exit $rc

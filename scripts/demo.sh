@@ -12,6 +12,7 @@
 # PE files that nothing here runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 root=$PWD
 demo=$root/build/demo
 shot=$demo/quellor-demo.png
@@ -102,7 +103,7 @@ if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--xvfb" ]; then
   timeout $((gui_limit + 60)) "$root/scripts/demo.sh" --gui-phase || rc=$?
 else
   say "No display: using a headless X server"
-  timeout $((gui_limit + 60)) xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/demo.sh" --gui-phase || rc=$?
+  run_headless timeout $((gui_limit + 60)) "$root/scripts/demo.sh" --gui-phase || rc=$?
 fi
 
 kill "$holder" 2>/dev/null || true

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Fuzzes every host target (or the ones named) for SECONDS each, two at a time
 # (FUZZ_JOBS sets how many), and prints per target the executions, the
-# coverage (cov: edges, ft: features) and the findings. Builds build-fuzz (or
-# the folder FUZZ_BUILD names) first. Each target keeps its growing corpus in
-# <folder>/corpus/<target>; its crash, hang and out-of-memory inputs go to
-# <folder>/findings/<target>.
+# coverage (cov: edges, ft: features) and the findings. Builds the host build
+# (build-host) first. Each target keeps its growing corpus in
+# build-host/corpus/<target>; its crash, hang and out-of-memory inputs go to
+# build-host/findings/<target>.
 #   scripts/fuzz.sh 600                     every target, ten minutes each
 #   scripts/fuzz.sh 60 fuzz_wininit         one target, one minute
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 seconds=${1:?usage: scripts/fuzz.sh SECONDS [TARGET...]}
 shift
 jobs=${FUZZ_JOBS:-2}
-out=${FUZZ_BUILD:-build-fuzz}  # the host build folder
+out=build-host  # the host preset's build folder
 # The wininit.ini target writes real files for every input: a memory-backed
 # temporary folder makes it ten times faster.
 [ -w /dev/shm ] && export TMPDIR=/dev/shm
@@ -27,10 +28,9 @@ targets=(
   "fuzz_path_rules seeds-paths 600"
 )
 
-cmake -S fuzz -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-  cmake --build "$out" -j"$jobs" >/dev/null || { echo "fuzz build failed" >&2; exit 1; }
+build_host -j"$jobs" >/dev/null || { echo "fuzz build failed" >&2; exit 1; }
 # The seed folders, as the bounded test run makes them.
-ctest --test-dir "$out" -Q -R '^seeds' || { echo "seeds could not be written" >&2; exit 1; }
+ctest --preset host -Q -R '^seeds' || { echo "seeds could not be written" >&2; exit 1; }
 
 run_one() {
   local name=$1 seeds=$2 max_len=$3
@@ -40,7 +40,7 @@ run_one() {
   [ "$seeds" != - ] && dirs+=("$out/$seeds")
   [ -d "fuzz/regressions/$name" ] && dirs+=("fuzz/regressions/$name")
   # -timeout: an input that takes longer than 10 s counts as a hang.
-  "$out/$name" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
+  "$out/bin/$name" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "${dirs[@]}" >"$out/$name.log" 2>&1
 }
 

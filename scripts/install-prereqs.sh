@@ -9,7 +9,7 @@ set -euo pipefail
 # quellor-sigs is built by clang; osslsigncode signs the programs, openssl
 # makes the release test's throwaway certificates.
 release_packages=(cmake make python3 git g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 clang osslsigncode)
-packages=("${release_packages[@]}" g++-mingw-w64-x86-64-posix openssl
+packages=("${release_packages[@]}" g++-mingw-w64-x86-64-posix openssl clang-format
           wine wine64 xvfb xauth googletest imagemagick libclang-rt-14-dev libgtest-dev clamav yara)
 [ "${1:-}" = release ] && packages=("${release_packages[@]}")
 missing=()

@@ -112,11 +112,12 @@ build_program i686 quellor.exe
 build_program x86_64 quellor-x64.exe
 
 say "Writing the ClamAV signatures and the YARA rules"
-cmake -S "$src/fuzz" -B "$work/host" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
+# The host build, as the host preset makes it, without its tests.
+cmake -S "$src" -B "$work/host" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
       -DQUELLOR_TESTS=OFF >/dev/null
 cmake --build "$work/host" -j"$jobs" --target quellor-sigs >/dev/null
-"$work/host/sigs/quellor-sigs" clamav > "$work/files/quellor.ldb"
-"$work/host/sigs/quellor-sigs" yara > "$work/files/quellor.yar"
+"$work/host/bin/quellor-sigs" clamav > "$work/files/quellor.ldb"
+"$work/host/bin/quellor-sigs" yara > "$work/files/quellor.yar"
 
 if [ $signing = yes ]; then
   say "Signing both programs"

@@ -6,12 +6,13 @@
 # check the pictures they save; a failing test leaves docs/ as it was.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 scripts/install-prereqs.sh || exit 1
 cmake --preset x64 >/dev/null && cmake --build --preset x64 -j2 || exit 1
 shots=build/bin/screenshots    # T:\screenshots on the test machine
 rm -rf "$shots" && mkdir -p "$shots"
 scripts/wineprefix.sh ensure build || { echo "Wine prefix set-up failed" >&2; exit 1; }
-QUELLOR_SCREENSHOTS='T:\screenshots' xvfb-run -a -s "-screen 0 1024x768x24" \
+QUELLOR_SCREENSHOTS='T:\screenshots' run_headless \
   ctest --test-dir build -R '^(app_ui_tests|dialog_look_tests)$' --output-on-failure
 rc=$?
 scripts/wineprefix.sh stop build

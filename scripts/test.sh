@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the x86_64 and i686 programs (each build
-# ends with the import gate on the shipped file), runs
+# Installs what is missing, checks the C++ sources' formatting (with
+# QUELLOR_CHECK_FORMAT=1; scripts/check-format.sh), builds the x86_64 and i686
+# programs (each build ends with the import gate on the shipped file), runs
 # the fuzz targets briefly on the host, then every test program under Wine on a
 # headless X server. Ends with ctest's summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 scripts/install-prereqs.sh || exit 1
+# Off until the sources are formatted as .clang-format says.
+if [ "${QUELLOR_CHECK_FORMAT:-0}" = 1 ]; then
+  scripts/check-format.sh || exit 1
+fi
 jobs=$(nproc)
 cmake --preset x64 >/dev/null && cmake --build --preset x64 -j"$jobs" || exit 1
 cmake --preset i686 >/dev/null && cmake --build --preset i686 -j"$jobs" || exit 1
-# Host build of the fuzz targets, each run a bounded number of times.
-cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-  cmake --build build-fuzz -j"$jobs" && ctest --test-dir build-fuzz --output-on-failure -Q || exit 1
+# The Linux host build: the fuzz targets, each run a bounded number of times,
+# and the signature cross-check.
+build_host -j"$jobs" && ctest --preset host -Q || exit 1
 scripts/wineprefix.sh ensure build || { echo "Wine prefix set-up failed" >&2; exit 1; }
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset x64 "$@"
+run_headless ctest --preset x64 "$@"
 rc=$?
 scripts/wineprefix.sh stop build
 exit $rc
