@@ -302,13 +302,21 @@ void CScanDlg::OnTimer(UINT_PTR timerId) {
 }
 
 // Also reached when the platform enables or disables the dialog (the message
-// number is WM_ENABLE's): it only shows the status text again.
+// number is WM_ENABLE's): it only shows the status text again. While the walk
+// runs, the status line paints at the display's pace; the final status
+// (written once keepList is set), a text shown while a question disables the
+// dialog, and any text outside a scan are painted at once.
 LRESULT CScanDlg::OnStatusText(WPARAM, LPARAM) {
-  m_statusLine.SetWindowText(BoundedText(scanState.currentFile));
+  const bool questionOpen = (GetStyle() & WS_DISABLED) != 0;
+  const bool paintNow = scanState.keepList || !dialogShared.scanning || questionOpen;
+  m_statusLine.ShowText(BoundedText(scanState.currentFile), paintNow);
   return 0;
 }
 
+// A line comes with each detection: what the status line holds is painted
+// first, so that the file stands there with its line.
 LRESULT CScanDlg::OnReportLine(WPARAM, LPARAM) {
+  m_statusLine.PaintPending();
   if (m_reportList.GetCount() >= REPORT_LIST_LIMIT && scanState.keepList == 0) m_reportList.ResetContent();
   m_reportList.AddString(BoundedText(scanState.reportLine));
   const int count = m_reportList.GetCount();

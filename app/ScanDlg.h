@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/AppShared.h"
+#include "app/StatusLine.h"
 #include "app/TitleStatic.h"
 #include "common/ResourceIds.h"
 #include "controls/ExButton.h"
@@ -59,7 +60,7 @@ class CScanDlg : public CDialog {
   CTitleStatic m_subTitle;
   CExButton m_cancelButton;
   CButton m_statusFrame;
-  CStatic m_statusLine;
+  CStatusLine m_statusLine;
   CListBox m_reportList;
   CExButton m_closeBox;
   CExButton m_downloadButton;

@@ -32,4 +32,4 @@ bool ExaminedFile::ClearAttributes() { return false; }
 bool ExaminedFile::Delete(const char*) { return false; }
 bool ExaminedFile::RenameTo(const char*, const char*) { return false; }
 int ExaminedFile::ScheduleDeletion(const char*) { return 0; }
-void ExaminedFile::Close() {}
+void ExaminedFile::Close() { deletable_ = false; }

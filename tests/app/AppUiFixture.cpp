@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ScreenPixels.h"
 
 namespace {
 
@@ -118,6 +119,21 @@ MessageDialog AppUi::AskToStopWith(int id) {
 void AppUi::WaitForTheEnd() {
   ASSERT_TRUE(WaitUntil(program_, SCAN_MS, [&] { return !ReadControl(main_, SEARCHING).shown; }))
       << "the scan did not end";
+  ASSERT_NO_FATAL_FAILURE(ExpectTheStatusLinePainted());
+}
+
+// The screen shows the status line's final text: what it shows now is what a
+// fresh paint of the control draws.
+void AppUi::ExpectTheStatusLinePainted() {
+  HWND status = GetDlgItem(main_, STATUS_LINE);
+  RECT area;
+  ASSERT_TRUE(GetWindowRect(status, &area));
+  const PixelImage shown = CaptureScreen(area);
+  ASSERT_FALSE(shown.Empty());
+  RedrawWindow(status, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+  ASSERT_TRUE(WaitForPostedMessages(program_, GetDlgItem(main_, REPORT_LIST), STEP_MS));
+  const PixelImage painted = CaptureScreen(area);
+  EXPECT_EQ(0, CountDifferences(painted, POINT{0, 0}, shown)) << "status line: " << Text(STATUS_LINE);
 }
 
 void AppUi::ExpectTerminated() {

@@ -61,7 +61,9 @@ class AppUi : public ::testing::Test {
   void StartScan();
   // The stop question after a click on id during the walk.
   MessageDialog AskToStopWith(int id);
+  // Waits until the scan run has returned; the status line shows its final text.
   void WaitForTheEnd();
+  void ExpectTheStatusLinePainted();
   // After a confirmed stop: the run ends at its next test of the stop flag.
   void ExpectTerminated();
   std::vector<std::string> ReportLines();

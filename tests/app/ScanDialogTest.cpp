@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/AppShared.h"
 #include "app/ScanApp.h"
 #include "app/ScanDlg.h"
+#include "app/StatusLine.h"
 #include "app/TitleStatic.h"
 #include "common/ProgramTexts.h"
 #include "common/ResourceIds.h"
@@ -180,6 +182,73 @@ TEST(ScanDialog, EngineTextsAreShownWithinTheirBuffers) {
     SendMessageA(d, WM_SCAN_LINE, 0, 0);
     EXPECT_EQ(std::string(sizeof scanState.reportLine, 'r'), LineAt(list, 0));
     ResetScanState();
+    CloseWithTheCloseBox(d);
+  });
+}
+
+// Counts the paints of a static control of this thread. Every paint asks the
+// parent for the control's colours first, whether it comes as WM_PAINT or
+// straight from the control's own handling of a new text.
+class PaintCounter {
+ public:
+  explicit PaintCounter(HWND control) {
+    counted = control;
+    paints = 0;
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, Sent, nullptr, GetCurrentThreadId());
+  }
+  ~PaintCounter() { UnhookWindowsHookEx(hook_); }
+  int count() const { return paints; }
+
+ private:
+  static LRESULT CALLBACK Sent(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_CTLCOLORSTATIC &&
+        reinterpret_cast<HWND>(message->lParam) == counted)
+      ++paints;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static HWND counted;
+  static int paints;
+  HHOOK hook_ = nullptr;
+};
+HWND PaintCounter::counted = nullptr;
+int PaintCounter::paints = 0;
+
+// During a walk the engine sends a status text for every entry, thousands a
+// second, with the walk's pumping between them. The status line holds each
+// text at once, paints at most once a frame interval, and paints the final
+// status at once.
+TEST(ScanDialog, DuringAWalkTheStatusLineHoldsEveryTextAndPaintsAtTheDisplaysPace) {
+  RunScanDialog([](HWND d) {
+    HWND status = GetDlgItem(d, IDC_STATUS_LINE);
+    ShowWindow(status, SW_SHOW);
+    dialogShared.scanning = true;
+    PaintCounter paints(status);
+    constexpr int ENTRIES = 3000;
+    int textsBehind = 0;
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < ENTRIES; ++i) {
+      FormatText(scanState.currentFile, sizeof scanState.currentFile, "C:\\walk\\entry %d.txt", i);
+      SendMessageA(d, WM_SCAN_STATUS, 0, 0);
+      char shown[MAX_PATH] = {};
+      GetWindowTextA(status, shown, sizeof shown);
+      textsBehind += std::strcmp(shown, scanState.currentFile) != 0;
+      MSG message;
+      if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    }
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_EQ(0, textsBehind) << "the window text is always the latest";
+    EXPECT_GE(paints.count(), 1);
+    EXPECT_LE(paints.count(), static_cast<int>(elapsed / STATUS_FRAME_MS) + 2)
+        << ENTRIES << " texts in " << elapsed << " ms";
+    const int beforeTheEnd = paints.count();
+    scanState.keepList = true;  // as the scan run sets it before its closing lines
+    CopyText(scanState.currentFile, sizeof scanState.currentFile, "Scanning completed");
+    SendMessageA(d, WM_SCAN_STATUS, 0, 0);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_EQ(beforeTheEnd + 1, paints.count()) << "the final status is painted with the next message";
+    dialogShared.scanning = false;
     CloseWithTheCloseBox(d);
   });
 }
