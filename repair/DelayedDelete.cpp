@@ -113,7 +113,15 @@ int ScheduleDeleteOnRestart(const char* path) {
 int ScheduleHeldFileDeletion(HANDLE file, const FileIdentity& identity, const char* path) {
   char moved[MAX_PATH];
   if (!MoveIntoQuarantine(file, identity, path, moved, sizeof moved)) return 0;
-  return MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+  if (!MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
+  // The folder goes too, once the restart has emptied it: a later entry of the
+  // same folder goes first only when nothing else waits in it.
+  char* nameStart = std::strrchr(moved, '\\');
+  if (nameStart) {
+    *nameStart = '\0';
+    MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+  return 1;
 }
 
 bool AddWininitRename(const char* key, const char* value) {

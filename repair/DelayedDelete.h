@@ -10,8 +10,9 @@ int ScheduleDeleteOnRestart(const char* path);
 // The NT family's delayed deletion of a file it holds: the file is moved,
 // through its handle (which needs delete access), into the quarantine folder
 // of its volume (repair/Quarantine.h), and that path, which no other user can
-// make lead elsewhere, is deleted at the next start of Windows. 1 when
-// scheduled; 0, with nothing scheduled, when the move fails.
+// make lead elsewhere, is deleted at the next start of Windows, and then the
+// folder, when that leaves it empty. 1 when scheduled; 0, with nothing
+// scheduled, when the move fails.
 int ScheduleHeldFileDeletion(HANDLE file, const FileIdentity& identity, const char* path);
 // Adds "key=value" at the end of the [rename] section of wininit.ini in the
 // Windows folder (the section is made when missing). The old file is copied to

@@ -131,13 +131,14 @@ TEST_F(LinkSwapTest, TheRestartDeletesTheQuarantinedSampleAndNotTheFileBehindALi
   EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
   EXPECT_EQ(1, scanState.restartNeeded);
   EXPECT_FALSE(FileExists(sample_));
-  // The one path left for the restart lies in the quarantine folder.
-  std::size_t named = 0;
-  for (const std::string& text : PendingRenames()) named += !text.empty();
-  EXPECT_EQ(1u, named);
+  // The paths left for the restart: the quarantined sample, then its folder.
   const std::vector<std::string> quarantine = PendingQuarantineDeletions();
   ASSERT_EQ(1u, quarantine.size());
   const std::string quarantined = quarantine[0];
+  std::vector<std::string> named;
+  for (const std::string& text : PendingRenames())
+    if (!text.empty()) named.push_back(text);
+  EXPECT_EQ((std::vector<std::string>{"\\??\\" + quarantined, "\\??\\" + kQuarantine}), named);
   EXPECT_TRUE(FileExists(quarantined));
   EXPECT_TRUE(IsTrustedFolder(kQuarantine.c_str()));
 
@@ -150,6 +151,7 @@ TEST_F(LinkSwapTest, TheRestartDeletesTheQuarantinedSampleAndNotTheFileBehindALi
   CloseHandle(boot);
   ExpectTheCleanFileUntouched();
   EXPECT_FALSE(FileExists(quarantined));
+  EXPECT_FALSE(FileExists(kQuarantine)) << "the emptied folder goes too";
 }
 
 // A quarantine folder that someone else made first (here a link to another
