@@ -17,8 +17,8 @@ else
 fi
 rm -f /usr/sbin/policy-rc.d
 
-mkdir -p /quellor/machine/test /quellor/machine/demo
-ln -sfn /quellor/i686/bin /quellor/machine/test/bin
+# The tests' T: is a copy of the i686 build's bin folder, made by each test run.
+mkdir -p /quellor/machine/test/bin /quellor/machine/demo
 ln -sfn /quellor/i686/wine-appdefaults.txt /quellor/machine/test/wine-appdefaults.txt
 t0=$(date +%s)
 "$src/scripts/wineprefix.sh" ensure /quellor/machine/test & test_pid=$!
