@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the x86_64 and i686 programs (each build
-# ends with the import gate on the shipped file), runs
+# Installs what is missing, builds the x86_64 and i686 programs and test
+# programs (each build ends with the import gate on the shipped file), runs
 # the fuzz targets briefly on the host, then every test program under Wine on a
-# headless X server. Ends with ctest's summary.
+# headless X server; ctest's last two entries build the 32-bit test machine and
+# run the i686 test programs in it (scripts/vm32.sh). Ends with ctest's summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-prereqs.sh || exit 1

@@ -246,7 +246,7 @@ run_tests() {
   grep '^job:' "$out/console.log" | sed 's/^/  /'
   local left
   left=$(grep -v '^#' "$src/scripts/vm32/filters.txt" | grep -v '^$' | awk 'NR == FNR { run[$1] = 1; next } $1 in run' "$out/runs.txt" - )
-  [ -n "$left" ] && echo "left out in the machine (too slow there; see scripts/vm32/filters.txt):" && sed 's/^/  /' <<<"$left"
+  [ -n "$left" ] && echo "left out in the machine (scripts/vm32/filters.txt says why):" && sed 's/^/  /' <<<"$left"
   if [ $failed -gt 0 ] || [ $missing -gt 0 ] || [ $demo_ok -eq 0 ]; then
     echo "32-bit tests FAILED: $failed failed, $missing without a result, demo $([ $demo_ok = 1 ] && echo ok || echo failed)" \
          "(console: $out/console.log)"

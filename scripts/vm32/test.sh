@@ -16,9 +16,10 @@ elapsed() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
 run_programs() {
   local t0 name exe rc filter args
-  # T: holds a copy of the build's bin folder on the machine's own disk: Wine
-  # maps program files into memory, and pages mapped from the shared folder
-  # read as zeros (a program run from there faults in its import thunks).
+  # T: holds a copy of the build's bin folder on the machine's own disk: a
+  # test program that Wine maps from the shared folder faults at its first
+  # imported call (its import table reads as zeros), one run from the disk
+  # does not.
   t0=$(now)
   rm -rf "$machine/bin" && cp -a /quellor/i686/bin "$machine/bin" || { echo "job: cannot copy the programs"; return 1; }
   echo "job: programs copied in $(elapsed "$t0") s ($(du -sh "$machine/bin" | cut -f1))"
