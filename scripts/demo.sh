@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # The program's main job on a demo Windows machine of its own:
-#   scripts/demo.sh [--xvfb]
+#   scripts/demo.sh [--xvfb] [--prebuilt <bin-dir>] [--machine <dir>] [--keep-prefix]
 # Installs what is missing, builds quellor.exe, makes a fresh Wine prefix
 # (build/demo/wineprefix: C: and the fixed drive D:, no Z:), plants synthetic
 # infections, starts quellor.exe (on the user's display when there is one, with
 # --xvfb or without a display on a headless X server), presses SCAN, prints the
 # report list and the statistics, saves a screenshot of the window
 # (build/demo/quellor-demo.png) and closes the program.
+# --prebuilt takes quellor.exe, the sample maker and the UI driver from
+# <bin-dir> instead of installing and building (the 32-bit test machine runs the
+# i686 ones so); --machine puts the demo machine in <dir> instead of build/demo;
+# --keep-prefix uses the Wine prefix already made there (by scripts/wineprefix.sh,
+# never used since) instead of making a fresh one.
 #
 # The samples are harmless data files that the variant table recognises: 32-bit
 # PE files that nothing here runs.
@@ -14,7 +19,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 root=$PWD
-demo=$root/build/demo
+xvfb=0 prebuilt="" keep_prefix=0 gui_phase_only=0
+demo=${QUELLOR_DEMO_MACHINE:-$root/build/demo}
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --xvfb) xvfb=1; shift ;;
+    --prebuilt) prebuilt=$(cd "$2" && pwd); shift 2 ;;
+    --machine) mkdir -p "$2"; demo=$(cd "$2" && pwd); shift 2 ;;
+    --keep-prefix) keep_prefix=1; shift ;;
+    --gui-phase) gui_phase_only=1; shift ;;
+    *) echo "demo: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+export QUELLOR_DEMO_MACHINE=$demo
 shot=$demo/quellor-demo.png
 # The program's window title, as the program itself defines it.
 title=$(sed -n 's/^inline constexpr char PROGRAM_TITLE\[\] = "\(.*\)";$/\1/p' common/ProgramTexts.h)
@@ -43,23 +60,31 @@ gui_phase() {
   return $rc
 }
 
-if [ "${1:-}" = "--gui-phase" ]; then
+if [ $gui_phase_only -eq 1 ]; then
   gui_phase
   exit $?
 fi
 
-say "Installing what is missing"
-scripts/install-prereqs.sh
+bin=$prebuilt
+if [ -z "$bin" ]; then
+  say "Installing what is missing"
+  scripts/install-prereqs.sh
 
-say "Building quellor.exe, the sample maker and the UI driver"
-cmake --preset x64 >/dev/null
-cmake --build --preset x64 -j"$(nproc)" --target quellor quellor-sample quellor-uidriver >/dev/null
+  say "Building quellor.exe, the sample maker and the UI driver"
+  cmake --preset x64 >/dev/null
+  cmake --build --preset x64 -j"$(nproc)" --target quellor quellor-sample quellor-uidriver >/dev/null
+  bin=build/bin
+fi
 mkdir -p "$demo/bin"
-cp build/bin/quellor.exe build/bin/quellor-sample.exe build/bin/quellor-uidriver.exe "$demo/bin/"
+cp "$bin/quellor.exe" "$bin/quellor-sample.exe" "$bin/quellor-uidriver.exe" "$demo/bin/"
 
-say "Making the demo machine (its own Wine prefix)"
-scripts/wineprefix.sh reset "$demo"
-rm -rf "$demo/testdrives"
+if [ $keep_prefix -eq 1 ]; then
+  say "Using the demo machine made in $demo"
+else
+  say "Making the demo machine (its own Wine prefix)"
+  scripts/wineprefix.sh reset "$demo"
+  rm -rf "$demo/testdrives"
+fi
 env -u DISPLAY scripts/wineprefix.sh ensure "$demo"
 . scripts/wine-env.sh "$demo"
 cd "$demo/bin"  # T: on the demo machine: Windows programs start in a folder they can see
@@ -98,7 +123,7 @@ grep -q Holding "$hold_log" || { echo "the file holder did not start" >&2; exit 
 echo "  held open by a running process: C:\\ProgramData\\Updater\\locked.exe"
 
 rc=0
-if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--xvfb" ]; then
+if [ -n "${DISPLAY:-}" ] && [ $xvfb -eq 0 ]; then
   say "Using your display $DISPLAY"
   timeout $((gui_limit + 60)) "$root/scripts/demo.sh" --gui-phase || rc=$?
 else

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the C++ sources' formatting (with
-# QUELLOR_CHECK_FORMAT=1; scripts/check-format.sh), builds the x86_64 and i686
-# programs (each build ends with the import gate on the shipped file), runs
-# the fuzz targets briefly on the host, then every test program under Wine on a
-# headless X server. Ends with ctest's summary.
+# Installs what is missing, checks the C++ sources' formatting
+# (scripts/check-format.sh), builds the x86_64 and i686 programs and test
+# programs (each build of the program ends with the instruction and import
+# gates on the shipped file), builds and tests the Linux host build (the fuzz
+# targets briefly, the signature cross-check), then runs every test program
+# under Wine on a headless X server; ctest's last two entries build the 32-bit
+# test machine and run the i686 test programs in it (scripts/vm32.sh). Ends
+# with ctest's summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh

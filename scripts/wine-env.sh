@@ -6,4 +6,5 @@ export WINEDEBUG=-all
 # No Mono/Gecko installs, no menu entries in $HOME, and no debugger: with winedbg
 # enabled a crashing program can exit 0.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe,winedbg.exe=d"
-export WINEARCH=win64
+# The 32-bit test machine has only 32-bit Wine: it sets QUELLOR_WINEARCH=win32.
+export WINEARCH=${QUELLOR_WINEARCH:-win64}

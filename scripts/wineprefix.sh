@@ -42,16 +42,23 @@ configure_display() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f && touch "$stamp"
 }
 
+# All versions in one registry import: one Wine start, not one per program.
+# The file lies on C: (a prefix without Z: sees no other Linux folder).
 apply_appdefaults() {
   local list="$B/wine-appdefaults.txt" stamp="$WINEPREFIX/.quellor-appdefaults"
+  local reg="$WINEPREFIX/drive_c/windows/temp/quellor-appdefaults.reg"
   [ -f "$list" ] || return 0
   cmp -s "$list" "$stamp" 2>/dev/null && return 0
   local exe ver
-  while read -r exe ver; do
-    [ -n "$exe" ] || continue
-    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d "$ver" /f
-  done < "$list"
-  cp "$list" "$stamp"
+  {
+    printf 'REGEDIT4\r\n'
+    while read -r exe ver; do
+      [ -n "$exe" ] || continue
+      printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n' "$exe" "$ver"
+    done < "$list"
+  } > "$reg"
+  wine regedit /S 'C:\windows\temp\quellor-appdefaults.reg' && cp "$list" "$stamp"
+  rm -f "$reg"
 }
 
 # A wineserver belongs to this prefix when its working folder is the server

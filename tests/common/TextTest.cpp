@@ -93,4 +93,13 @@ TEST(Text, BoundedLengthNeverReadsPastItsSize) {
   EXPECT_EQ(0u, BoundedLength("", 1));
 }
 
+#ifdef QUELLOR_TEST_FAULT
+// Built only with -DQUELLOR_TEST_FAULT=ON, to see that one failing test fails
+// the run of its program, wherever it runs (the 32-bit test machine too).
+TEST(Text, SwitchedOnFault) {
+  char buffer[4];
+  EXPECT_TRUE(CopyText(buffer, sizeof buffer, "abcd")) << "the switched-on fault: this text cannot fit";
+}
+#endif
+
 }  // namespace

@@ -220,8 +220,8 @@ TEST(BitmapButton, EachButtonCopiesTheHelpViewersHandOnceAndShowsIt) {
 }
 
 TEST(BitmapButton, WithoutTheHelpViewerTheButtonKeepsTheArrow) {
-  ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(HelpViewerPath().c_str()))
-      << "this test machine is expected to have no help viewer";
+  HelpViewerSetAside noViewer;
+  ASSERT_TRUE(noViewer.cleared()) << "the help viewer could not be set aside";
   TestDialog dialog;
   RunInTestDialog(dialog, [&](HWND) {
     dialog.skinned.LoadHandCursor();

@@ -1,4 +1,5 @@
-// A small 64-bit program the process tests run and look for: copies of it stand
+// A small program the process tests run and look for (64-bit on this machine,
+// 32-bit in the 32-bit test machine, as the tests are): copies of it stand
 // for an infected program (a test variant record is made from a copy's bytes),
 // and it runs as a test service. Started as
 //   <exe> --child wait <ready-event> [unkillable|unlistable]

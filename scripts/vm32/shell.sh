@@ -1,0 +1,1 @@
+# A root shell on the console (scripts/vm32.sh boot <work-dir> shell).
