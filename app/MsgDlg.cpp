@@ -12,7 +12,7 @@ namespace {
 constexpr int TEXT_STEP_LENGTH = 30;
 constexpr int GROWTH_PER_STEP = 10;
 constexpr double WIDTH_PER_GROWTH = 1.25;
-constexpr int LONG_TEXT_GROWTH = 30;   // beyond this the icon moves up
+constexpr int LONG_TEXT_GROWTH = 30;  // beyond this the icon moves up
 constexpr int BUTTON_ROW_FROM_BOTTOM = 65;
 constexpr int TEXT_RAISE = 25;
 constexpr int ICON_ABOVE_TEXT = 30;
@@ -41,13 +41,15 @@ void MoveKeepingSize(CWnd& control, int x, int y) {
 
 }  // namespace
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CMsgDlg, CDialog)
     MapCommand<&CMsgDlg::OnYes>(IDYES),
     MapPaint<&CMsgDlg::OnPaint>(),
     MapCommand<&CMsgDlg::OnNo>(IDNO),
     MapCommand<&CMsgDlg::OnPlainOk>(IDC_PLAIN_OK),
     MapCtlColor<&CMsgDlg::OnCtlColor>(),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 CMsgDlg::CMsgDlg(CWnd* parent) : CDialog(IDD_MESSAGE_DIALOG, parent) {
   m_faceBrush.CreateSolidBrush(MESSAGE_FACE_COLOUR);
@@ -127,8 +129,8 @@ void CMsgDlg::OnPlainOk() { EndDialog(IDOK); }
 // its client size: a larger picture is cropped at the right and bottom.
 void CMsgDlg::OnPaint() {
   CPaintDC paint(this);
-  HBITMAP icon = static_cast<HBITMAP>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_iconBitmapId),
-                                                   IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS));
+  HBITMAP icon = static_cast<HBITMAP>(
+      ::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_iconBitmapId), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS));
   if (!icon) return;
   {
     CClientDC iconDC(&m_iconArea);

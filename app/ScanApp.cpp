@@ -21,9 +21,11 @@ void ResetDialogShared() {
   dialogShared.scanning = false;
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CScanApp, CCmdTarget)
     MapCommand<&CWinApp::OnHelp>(ID_HELP),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 BOOL CScanApp::InitInstance() {
   AfxEnableControlContainer();

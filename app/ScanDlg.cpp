@@ -16,7 +16,6 @@
 #include "framework/MessageCrackers.h"
 #include "framework/WinApp.h"
 
-
 namespace {
 
 constexpr int BOLD_FONT_HEIGHT = 15;
@@ -57,6 +56,7 @@ void OpenAddress(const char* page) {
 
 }  // namespace
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CScanDlg, CDialog)
     MapMessage<&CScanDlg::OnStatusText>(WM_SCAN_STATUS),
     MapMessage<&CScanDlg::OnReportLine>(WM_SCAN_LINE),
@@ -72,7 +72,8 @@ BEGIN_MESSAGE_MAP(CScanDlg, CDialog)
     MapCommand<&CScanDlg::OnDoneButton>(IDC_DONE),
     MapCommand<&CScanDlg::OnDownload>(IDC_SUITE_LINK),
     MapCommand<&CScanDlg::OnUtilityLink>(IDC_UTILITY_LINK),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 int QueryMachineValue(const char* subKey, const char* valueName, char* buffer, DWORD bufferSize) {
   return ReadRegistryText(HKEY_LOCAL_MACHINE, subKey, valueName, buffer, bufferSize) != RegistryRead::Absent;
@@ -281,8 +282,7 @@ void CScanDlg::ShowScanControls() {
   m_searchingLine.SetWindowText(searching);
   if (!m_searchingFont.m_hObject) {
     m_searchingFont.CreateFont(SEARCHING_FONT_HEIGHT, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
-                               SEARCHING_FONT_FACE);
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, SEARCHING_FONT_FACE);
   }
   m_searchingLine.SetFont(&m_searchingFont, TRUE);
 }

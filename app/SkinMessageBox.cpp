@@ -25,9 +25,7 @@ int IconBitmapFor(int flags) {
   return IDB_ICON_WARNING;
 }
 
-bool IsResultCode(INT_PTR result) {
-  return result == IDOK || result == IDCANCEL || result == IDYES || result == IDNO;
-}
+bool IsResultCode(INT_PTR result) { return result == IDOK || result == IDCANCEL || result == IDYES || result == IDNO; }
 
 }  // namespace
 

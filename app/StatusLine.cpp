@@ -9,10 +9,12 @@ constexpr UINT_PTR PENDING_PAINT_TIMER = 1;
 
 }  // namespace
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CStatusLine, CStatic)
     MapMessage<&CStatusLine::OnSetText>(WM_SETTEXT),
     MapTimer<&CStatusLine::OnTimer>(),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 void CStatusLine::ShowText(const char* text, bool paintNow) {
   SetWindowText(text);

@@ -3,9 +3,11 @@
 #include "app/AppShared.h"
 #include "framework/MessageCrackers.h"
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CTitleStatic, CStatic)
     MapPaint<&CTitleStatic::OnPaint>(),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 CTitleStatic::CTitleStatic() : m_textColour(RGB(255, 255, 255)) {}
 

@@ -154,7 +154,8 @@ int Walk(const char* mode, const std::string& folder) {
   const double seconds = Seconds(start, end);
   const long infected = (list || ui) ? 0 : scanState.filesInfected;
   std::printf("mode=%s files=%ld seconds=%.4f opened=%lu infected=%ld peak_ws=%lu\n", mode, walked.files, seconds,
-              static_cast<unsigned long>(detectionState.filesOpened), infected, static_cast<unsigned long>(PeakWorkingSet()));
+              static_cast<unsigned long>(detectionState.filesOpened), infected,
+              static_cast<unsigned long>(PeakWorkingSet()));
   for (const std::string& line : reportLines) {
     const std::size_t gap = line.find(FOUND_WORDS);
     if (gap != std::string::npos) std::printf("found %s\n", line.substr(0, gap).c_str());

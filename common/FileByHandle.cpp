@@ -44,7 +44,8 @@ struct RenameInformation {
 // and the prefix.
 constexpr wchar_t NT_PREFIX[] = L"\\??\\";
 constexpr int NT_PREFIX_LENGTH = 4;
-constexpr std::size_t RENAME_BUFFER_SIZE = offsetof(RenameInformation, fileName) + (MAX_PATH + NT_PREFIX_LENGTH) * sizeof(WCHAR);
+constexpr std::size_t RENAME_BUFFER_SIZE =
+    offsetof(RenameInformation, fileName) + (MAX_PATH + NT_PREFIX_LENGTH) * sizeof(WCHAR);
 
 using SetInformationFile = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
 

@@ -24,8 +24,7 @@ RegistryRead ReadInPart(HKEY key, const char* valueName, DWORD size, char* data,
 
 RegistryRead ReadOpenKey(HKEY key, const char* valueName, char* data, DWORD dataSize) {
   DWORD size = 0;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
-    return RegistryRead::Absent;
+  if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return RegistryRead::Absent;
   std::memset(data, 0, dataSize);
   DWORD got = dataSize - 1;
   if (size > got) return ReadInPart(key, valueName, size, data, dataSize);
@@ -36,8 +35,7 @@ RegistryRead ReadOpenKey(HKEY key, const char* valueName, char* data, DWORD data
 
 }  // namespace
 
-RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data,
-                              DWORD dataSize) {
+RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize) {
   if (dataSize == 0) return RegistryRead::Absent;
   HKEY key;
   if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return RegistryRead::Absent;

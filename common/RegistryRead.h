@@ -14,5 +14,4 @@ inline constexpr DWORD REGISTRY_LARGEST_READ = 64 * 1024;
 // Reads the data of valueName under root\keyPath into data (dataSize bytes,
 // never more), zero-filled and always terminated whatever the value's type: a
 // value of more than dataSize - 1 bytes keeps its first dataSize - 1 bytes.
-RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data,
-                              DWORD dataSize);
+RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize);

@@ -13,12 +13,14 @@ constexpr WORD HAND_CURSOR_ID = 106;
 
 IMPLEMENT_DYNAMIC(CExButton, CButton)
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CExButton, CButton)
     MapMouse<&CExButton::OnMouseMove>(WM_MOUSEMOVE),
     MapFocus<&CExButton::OnKillFocus>(WM_KILLFOCUS),
     MapFocus<&CExButton::OnSetFocus>(WM_SETFOCUS),
     MapSetCursor<&CExButton::OnSetCursor>(),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 CExButton::~CExButton() {
   if (m_hCursor) ::DestroyCursor(m_hCursor);

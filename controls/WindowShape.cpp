@@ -43,9 +43,7 @@ class WorkingImage {
   int width() const { return width_; }
   int height() const { return height_; }
   // The bytes of picture row y (0 = top row); the image is stored bottom-up.
-  const BYTE* Row(int y) const {
-    return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * rowLength_;
-  }
+  const BYTE* Row(int y) const { return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * rowLength_; }
 
  private:
   bool CreateImage(int width, int height);
@@ -223,8 +221,7 @@ void RegionBuilder::Release() {
 }
 
 bool MatchesKey(const BYTE* pixel, COLORREF key) {
-  return pixel[RED_BYTE] == GetRValue(key) && pixel[GREEN_BYTE] == GetGValue(key) &&
-         pixel[BLUE_BYTE] == GetBValue(key);
+  return pixel[RED_BYTE] == GetRValue(key) && pixel[GREEN_BYTE] == GetGValue(key) && pixel[BLUE_BYTE] == GetBValue(key);
 }
 
 // Every run of covered pixels of every row becomes one rectangle, top row first.

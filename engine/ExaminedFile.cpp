@@ -50,8 +50,8 @@ int ExaminedFile::Open(const char* path) {
   // allow reading it but not deleting it: it is examined all the same.
   if (!deletable_) handle_ = OpenWithoutFollowing(path, READ_ACCESS);
   DWORD attributes = 0;
-  if (!HeldByHandle() || !ReadFileIdentity(handle_, identity_, attributes) ||
-      (attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(path, attributes)) {
+  if (!HeldByHandle() || !ReadFileIdentity(handle_, identity_, attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      IsLink(path, attributes)) {
     Close();
     return -1;
   }
@@ -88,7 +88,9 @@ HANDLE ExaminedFile::DeletableHandle(const char* path) {
   return handle_;
 }
 
-bool ExaminedFile::ClearAttributes() { return HeldByHandle() && SetAttributesByHandle(handle_, FILE_ATTRIBUTE_ARCHIVE); }
+bool ExaminedFile::ClearAttributes() {
+  return HeldByHandle() && SetAttributesByHandle(handle_, FILE_ATTRIBUTE_ARCHIVE);
+}
 
 bool ExaminedFile::Delete(const char* path) {
   HANDLE deletable = DeletableHandle(path);

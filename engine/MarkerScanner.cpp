@@ -34,11 +34,11 @@ unsigned char workBuffer[MARKER_WORK_SIZE];
 
 // What one file's windows hold once read.
 struct MarkerWindows {
-  int32_t length = 0;                      // the file's length
-  std::size_t window = 0;                  // search window: MARKER_WINDOW, or a shorter file's length
-  std::size_t headLength = 0;              // bytes of headText in use
-  std::size_t tailLength = 0;              // bytes of the tail text in use
-  const unsigned char* tail = nullptr;     // tailText, or headText for a short file
+  int32_t length = 0;                   // the file's length
+  std::size_t window = 0;               // search window: MARKER_WINDOW, or a shorter file's length
+  std::size_t headLength = 0;           // bytes of headText in use
+  std::size_t tailLength = 0;           // bytes of the tail text in use
+  const unsigned char* tail = nullptr;  // tailText, or headText for a short file
 };
 
 bool IsWhitespace(unsigned char byte) {
@@ -90,12 +90,9 @@ bool SizeFits(const MarkerRecord& record, int32_t length) {
 // Searches the record's window for its pattern.
 bool SearchMatches(const MarkerRecord& record, const MarkerWindows& windows) {
   std::memset(workBuffer, 0, sizeof workBuffer);
-  if (record.region == MARKER_REGION_HEAD)
-    std::memcpy(workBuffer, headText, windows.headLength);
-  else if (record.region == MARKER_REGION_TAIL)
-    std::memcpy(workBuffer, windows.tail, windows.tailLength);
-  else
-    return false;  // no such window
+  if (record.region == MARKER_REGION_HEAD) std::memcpy(workBuffer, headText, windows.headLength);
+  else if (record.region == MARKER_REGION_TAIL) std::memcpy(workBuffer, windows.tail, windows.tailLength);
+  else return false;  // no such window
   return FindPattern(workBuffer, windows.window, record.pattern, record.patternLength) == 1;
 }
 
@@ -111,12 +108,10 @@ void CopyAt(const unsigned char* text, int64_t start) {
 // (counted from the start of the head, or back from the end of the tail).
 bool PositionMatches(const MarkerRecord& record, const MarkerWindows& windows) {
   std::memset(workBuffer, 0, sizeof workBuffer);
-  if (record.region == MARKER_REGION_HEAD)
-    CopyAt(headText, record.position);
+  if (record.region == MARKER_REGION_HEAD) CopyAt(headText, record.position);
   else if (record.region == MARKER_REGION_TAIL)
     CopyAt(windows.tail, static_cast<int64_t>(windows.tailLength) - record.position);
-  else
-    return false;
+  else return false;
   return std::memcmp(workBuffer, record.pattern, record.patternLength) == 0;
 }
 
@@ -125,8 +120,7 @@ bool RecordMatches(const MarkerRecord& record, const MarkerWindows& windows) {
   if (record.patternLength == 0 || record.patternLength > MARKER_PATTERN_SIZE) return false;
   if (windows.length < record.patternLength) return false;
   if (!SizeFits(record, windows.length)) return false;
-  return record.matchKind == MARKER_MATCH_SEARCH ? SearchMatches(record, windows)
-                                                 : PositionMatches(record, windows);
+  return record.matchKind == MARKER_MATCH_SEARCH ? SearchMatches(record, windows) : PositionMatches(record, windows);
 }
 
 void RememberMatchedName(const MarkerRecord& record) {
@@ -150,14 +144,22 @@ const DisposalWays MARKER_DISPOSAL = {DeleteMarkerFile, RenameInfectedFile, "Not
 }  // namespace
 
 MarkerRecord markerTable[MARKER_COUNT] = {
-    {"W32/Nyxem.Worm", 134042, 1888, MARKER_PATTERN_SIZE, MARKER_REGION_HEAD,
+    {"W32/Nyxem.Worm",
+     134042,
+     1888,
+     MARKER_PATTERN_SIZE,
+     MARKER_REGION_HEAD,
      {0x70, 0x09, 0x0A, 0x08, 0x78, 0x06, 0x1B, 0x6C, 0x72, 0x01, 0x7F, 0x1C, 0x69, 0x04, 0x0A, 0x10, 0x69,
       0x15, 0x1B, 0x68, 0x7C, 0x01, 0x7B, 0x70, 0x78, 0x01, 0x7E, 0x75, 0x7D, 0x07, 0x1B, 0x18, 0x6F, 0x06,
       0x0B, 0x6C, 0x78, 0x01, 0x6A, 0x11, 0x7D, 0x00, 0x6B, 0x60, 0x6F, 0x04, 0x1A, 0x11, 0x7D, 0x07, 0x0B,
       0x65, 0x7D, 0x05, 0x0F, 0x1C, 0x75, 0x06, 0x6A, 0x10, 0x69, 0x70, 0x01, 0x6F, 0x1C, 0x7B, 0x07, 0x0B,
       0x6C, 0x78, 0x16, 0x7F, 0x1C, 0x13, 0x06, 0x6A, 0x0C, 0x75, 0x07, 0x0B, 0x64, 0x7A, 0x15, 0x1A, 0x14,
       0x68, 0x06, 0x7A, 0x11, 0x7D, 0x07, 0x1B, 0x08, 0x6F, 0x04, 0x0E, 0x71, 0x7D, 0x00, 0x1B},
-     MARKER_MATCH_SEARCH, WORM_RESERVED_VALUE, MARKER_NO_SIZE_TEST, 0, {}},
+     MARKER_MATCH_SEARCH,
+     WORM_RESERVED_VALUE,
+     MARKER_NO_SIZE_TEST,
+     0,
+     {}},
 };
 
 MarkerScanState markerScan;
@@ -222,8 +224,7 @@ std::size_t StripWhitespace(const unsigned char* source, unsigned char* destinat
   return kept;
 }
 
-int FindPattern(const unsigned char* buffer, std::size_t window, const unsigned char* pattern,
-                std::size_t length) {
+int FindPattern(const unsigned char* buffer, std::size_t window, const unsigned char* pattern, std::size_t length) {
   if (length == 0 || length > MARKER_WORK_SIZE) return 0;
   window = std::min(window, MARKER_WORK_SIZE);
   const std::size_t lastStart = MARKER_WORK_SIZE - length;  // a match ends inside the buffer

@@ -31,16 +31,16 @@ inline constexpr int32_t MARKER_SIZE_WINDOW = 4096;
 // 170 bytes, no padding.
 #pragma pack(push, 1)
 struct MarkerRecord {
-  char name[MARKER_NAME_SIZE];                  // NUL-terminated, rest zero
-  int32_t fileSize;                             // for MARKER_SIZE_EXACT / _NEAR
-  int16_t position;                             // of a positional compare
-  uint16_t patternLength;                       // 1..MARKER_PATTERN_SIZE; 0 disables the record
-  int16_t region;                               // MARKER_REGION_*
-  unsigned char pattern[MARKER_PATTERN_SIZE];   // stored scrambled
-  uint16_t matchKind;                           // MARKER_MATCH_SEARCH or positional
-  uint16_t reserved1;                           // not interpreted
-  uint16_t sizeMode;                            // MARKER_SIZE_*
-  int16_t reserved2;                            // not interpreted
+  char name[MARKER_NAME_SIZE];                    // NUL-terminated, rest zero
+  int32_t fileSize;                               // for MARKER_SIZE_EXACT / _NEAR
+  int16_t position;                               // of a positional compare
+  uint16_t patternLength;                         // 1..MARKER_PATTERN_SIZE; 0 disables the record
+  int16_t region;                                 // MARKER_REGION_*
+  unsigned char pattern[MARKER_PATTERN_SIZE];     // stored scrambled
+  uint16_t matchKind;                             // MARKER_MATCH_SEARCH or positional
+  uint16_t reserved1;                             // not interpreted
+  uint16_t sizeMode;                              // MARKER_SIZE_*
+  int16_t reserved2;                              // not interpreted
   unsigned char reserved3[MARKER_RESERVED_TAIL];  // zero
 };
 #pragma pack(pop)
@@ -95,8 +95,7 @@ std::size_t StripWhitespace(const unsigned char* source, unsigned char* destinat
 // 1 when the length bytes of pattern occur in buffer at a position within its
 // first window bytes. buffer is a work buffer of MARKER_WORK_SIZE bytes, and a
 // match must lie wholly inside it.
-int FindPattern(const unsigned char* buffer, std::size_t window, const unsigned char* pattern,
-                std::size_t length);
+int FindPattern(const unsigned char* buffer, std::size_t window, const unsigned char* pattern, std::size_t length);
 
 // Turns the stored patterns of markerTable into their plain bytes, in place.
 // Applying it twice gives the stored bytes back.

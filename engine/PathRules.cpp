@@ -7,8 +7,7 @@
 void ElideMiddle(const char* source, char* destination, std::size_t destinationSize, int16_t width) {
   const std::size_t length = std::strlen(source);
   const int keep = width / 2 - 1;
-  if (keep <= 0 || length <= static_cast<std::size_t>(width) ||
-      static_cast<std::size_t>(width) >= destinationSize) {
+  if (keep <= 0 || length <= static_cast<std::size_t>(width) || static_cast<std::size_t>(width) >= destinationSize) {
     CopyText(destination, destinationSize, source);
     return;
   }

@@ -29,7 +29,9 @@ int ReadFileHeader(int fd) {
   if (!ReadExactAt(fd, peHeaders.peHeaderOffset, &signature, PE_SIGNATURE_SIZE)) return 0;
   if (signature != PE_SIGNATURE) return 0;
   return ReadExactAt(fd, peHeaders.peHeaderOffset + PE_SIGNATURE_SIZE, &peHeaders.fileHeader,
-                     sizeof peHeaders.fileHeader) ? 1 : 0;
+                     sizeof peHeaders.fileHeader)
+             ? 1
+             : 0;
 }
 
 // The section table is taken to follow a 224-byte (PE32) optional header
@@ -43,7 +45,9 @@ int ReadOptionalHeaderAndSections(int fd) {
   if (count > MAX_SECTIONS) return 0;
   std::memset(peHeaders.sections, 0, sizeof peHeaders.sections);
   return ReadExactAt(fd, peHeaders.peHeaderOffset + SECTION_TABLE_OFFSET, peHeaders.sections,
-                     count * sizeof(IMAGE_SECTION_HEADER)) ? 1 : 0;
+                     count * sizeof(IMAGE_SECTION_HEADER))
+             ? 1
+             : 0;
 }
 
 uint32_t RvaToFileOffset(uint32_t rva, int fd) {

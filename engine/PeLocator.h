@@ -10,10 +10,10 @@ inline constexpr uint32_t OPTIONAL_HEADER_READ = OPTIONAL_HEADER_FIXED_SIZE;  //
 // The headers of the file under examination: just enough to turn an RVA into a
 // file offset. One instance, overwritten for every examined file.
 struct PeHeaders {
-  uint16_t peHeaderOffset;                          // low half of e_lfanew
-  IMAGE_FILE_HEADER fileHeader;                     // only NumberOfSections is used
+  uint16_t peHeaderOffset;       // low half of e_lfanew
+  IMAGE_FILE_HEADER fileHeader;  // only NumberOfSections is used
   unsigned char optionalHeader[OPTIONAL_HEADER_READ];
-  IMAGE_SECTION_HEADER sections[MAX_SECTIONS];      // entries past NumberOfSections are zero
+  IMAGE_SECTION_HEADER sections[MAX_SECTIONS];  // entries past NumberOfSections are zero
 };
 static_assert(sizeof(IMAGE_FILE_HEADER) == FILE_HEADER_SIZE);
 static_assert(sizeof(IMAGE_SECTION_HEADER) == SECTION_HEADER_SIZE);

@@ -24,9 +24,7 @@ constexpr std::size_t DRIVE_ROOT_SPEC_LENGTH = 6;  // "C:\*.*"
 constexpr int FIRST_DRIVE = 2;                     // C:; A: and B: are never scanned
 constexpr int LAST_DRIVE = 25;                     // Z:
 
-bool IsDirectory(const WIN32_FIND_DATAA& entry) {
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+bool IsDirectory(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
 // A junction, mount point or symbolic link (a reparse point) is not walked
 // into: it leads to a folder the walk reaches where it lies, or off the fixed
@@ -109,13 +107,19 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
   if (find == INVALID_HANDLE_VALUE) return PassEnd::Done;
   PassEnd end = PassEnd::Done;
   do {
-    if (StopNow()) { end = PassEnd::Stopped; break; }
+    if (StopNow()) {
+      end = PassEnd::Stopped;
+      break;
+    }
     char path[MAX_PATH];
     bool fits = true;
     if (scanState.sweepMode) {
       fits = CopyText(path, sizeof path, spec);
     } else {
-      if (!hasDot) { end = PassEnd::NoDot; break; }
+      if (!hasDot) {
+        end = PassEnd::NoDot;
+        break;
+      }
       fits = JoinPath(path, sizeof path, prefix, entry.cFileName);
     }
     // An entry whose path would not fit in MAX_PATH is passed over unseen.
@@ -127,7 +131,10 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
         CallHandlers(path, entry);
       }
     }
-    if (StopNow()) { end = PassEnd::Stopped; break; }
+    if (StopNow()) {
+      end = PassEnd::Stopped;
+      break;
+    }
   } while (FindNextFileA(find, &entry));
   FindClose(find);
   return end;
@@ -143,14 +150,23 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
   if (find == INVALID_HANDLE_VALUE) return 1;
   int32_t result = 1;
   do {
-    if (StopNow()) { result = 0; break; }
+    if (StopNow()) {
+      result = 0;
+      break;
+    }
     if (!IsDirectory(entry) || IsDotEntry(entry.cFileName) || IsFolderLink(entry)) continue;
-    if (!hasDot) { result = -1; break; }
+    if (!hasDot) {
+      result = -1;
+      break;
+    }
     char sub[MAX_PATH];
     // A folder whose search spec would not fit in MAX_PATH is skipped.
     if (!JoinPath(sub, sizeof sub, prefix, entry.cFileName, SEARCH_ALL_IN)) continue;
     if (std::strstr(sub, INSIDE_PROGRAM_FILES)) scanState.programFilesEntered = true;
-    if (WalkFolder(sub) == -1) { result = -1; break; }
+    if (WalkFolder(sub) == -1) {
+      result = -1;
+      break;
+    }
   } while (FindNextFileA(find, &entry));
   FindClose(find);
   return result;
@@ -198,8 +214,7 @@ int RunScan() {
   scanState.keepList = true;
   WriteStatistics();
   SetStatusText(scanState.stopRequested ? "Scanning terminated" : "Scanning completed");
-  if (scanState.restartNeeded != 0 &&
-      SkinMessageBox(RESTART_QUESTION, PROGRAM_TITLE, QUESTION_YES_NO) == IDYES) {
+  if (scanState.restartNeeded != 0 && SkinMessageBox(RESTART_QUESTION, PROGRAM_TITLE, QUESTION_YES_NO) == IDYES) {
     RestartWindows();
   }
   return 1;
@@ -214,9 +229,12 @@ int32_t WalkSpec(const char* spec) {
   char prefix[MAX_PATH];
   const bool hasDot = FolderPrefix(spec, prefix, sizeof prefix);
   switch (FilePass(spec, prefix, hasDot)) {
-    case PassEnd::Stopped: return 0;
-    case PassEnd::NoDot: return -1;
-    case PassEnd::Done: break;
+    case PassEnd::Stopped:
+      return 0;
+    case PassEnd::NoDot:
+      return -1;
+    case PassEnd::Done:
+      break;
   }
   const int32_t folders = FolderPass(spec, prefix, hasDot);
   if (folders <= 0) return folders;

@@ -41,7 +41,7 @@ struct ScanState {
   int32_t filesInfected = 0;
   int32_t filesRenamed = 0;
   int32_t filesRemoved = 0;
-  int32_t restartNeeded = 0;               // result of the latest delete-at-restart
+  int32_t restartNeeded = 0;  // result of the latest delete-at-restart
   // The memory sweep, the walk and the detection step hand a find on through
   // these four, in this order:
   //  1. SweepMemory sets sweepMode and walks each process image: the walk
@@ -57,13 +57,13 @@ struct ScanState {
   //  3. After the sweep sweepMode is 0: the walk's detection step tests and
   //     disposes at once; infectedPath holds the file only while it is
   //     examined and its startup entries are repaired.
-  bool sweepMode = true;                   // memory sweep running: check only, count nothing
-  bool foundInSweep = false;               // the sweep's latest walk matched its image
-  int32_t pendingChoice = 0;               // non-zero: dispose of a memory find without testing
-  char infectedPath[MAX_PATH + 1] = {};    // file under examination
-  char programFilesSpec[MAX_PATH] = {};    // "<drive>:\Program Files\*.*" of the current drive
-  bool programFilesPending = false;        // that folder exists and may need an extra walk
-  bool programFilesEntered = false;        // the walk went into a "\Program Files\" folder
+  bool sweepMode = true;                 // memory sweep running: check only, count nothing
+  bool foundInSweep = false;             // the sweep's latest walk matched its image
+  int32_t pendingChoice = 0;             // non-zero: dispose of a memory find without testing
+  char infectedPath[MAX_PATH + 1] = {};  // file under examination
+  char programFilesSpec[MAX_PATH] = {};  // "<drive>:\Program Files\*.*" of the current drive
+  bool programFilesPending = false;      // that folder exists and may need an extra walk
+  bool programFilesEntered = false;      // the walk went into a "\Program Files\" folder
 };
 
 extern ScanState scanState;

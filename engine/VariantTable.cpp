@@ -11,6 +11,7 @@
 
 // Detection data. Rows with the same name are separate variants of one family
 // member; the first matching row decides the reported name.
+// clang-format off
 const VariantRecord variantTable[VARIANT_COUNT + 1] = {
     /*  1 */ {"W32/VelTrix.Agu.Trojan", -69588,
              {0xE6, 0x20, 0x6C, 0x7A, 0xC9, 0xC2, 0x9C, 0xC4, 0xFC, 0xF6, 0x38, 0x87, 0x9C, 0x35, 0xC3, 0x05, 0x8F, 0x9D, 0x7A, 0x67, 0x00},
@@ -314,6 +315,7 @@ const VariantRecord variantTable[VARIANT_COUNT + 1] = {
              183872, SIZE_EXACT},
     /* end */ {},
 };
+// clang-format on
 
 const VariantRecord* activeVariantTable = variantTable;
 
@@ -339,8 +341,7 @@ void BuildSizeFilter(const VariantRecord* table, SizeFilter& filter) {
     if (record->sizeMode == SIZE_ANY) filter.anyLength = true;
     if (record->sizeMode == SIZE_NEAR && filter.nearCount < SIZE_FILTER_CAPACITY)
       filter.nearRecords[filter.nearCount++] = record;
-    else if (record->sizeMode == SIZE_NEAR)
-      filter.anyLength = true;
+    else if (record->sizeMode == SIZE_NEAR) filter.anyLength = true;
     if (record->sizeMode != SIZE_EXACT) continue;
     uint32_t* end = filter.exactSizes + filter.exactCount;
     uint32_t* at = std::lower_bound(filter.exactSizes, end, record->fileSize);

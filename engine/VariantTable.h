@@ -17,13 +17,13 @@ inline constexpr int VARIANT_COUNT = 60;
 // The layout is part of the detection data: 108 bytes, no padding.
 #pragma pack(push, 1)
 struct VariantRecord {
-  char name[VARIANT_NAME_SIZE];                     // NUL-terminated, rest zero
-  int32_t offset1;                                  // first window - entry point
-  unsigned char signature1[SIGNATURE_LENGTH + 1];   // 20 bytes and a zero
-  int32_t offset2;                                  // second window - entry point
+  char name[VARIANT_NAME_SIZE];                    // NUL-terminated, rest zero
+  int32_t offset1;                                 // first window - entry point
+  unsigned char signature1[SIGNATURE_LENGTH + 1];  // 20 bytes and a zero
+  int32_t offset2;                                 // second window - entry point
   unsigned char signature2[SIGNATURE_LENGTH + 1];
   uint32_t fileSize;
-  int32_t sizeMode;                                 // SIZE_*; other values never match
+  int32_t sizeMode;  // SIZE_*; other values never match
 };
 #pragma pack(pop)
 

@@ -31,29 +31,27 @@ inline constexpr MessageMapEntry END_OF_MESSAGE_MAP = {0, 0, 0, nullptr};
 //
 //   BEGIN_MESSAGE_MAP(CScanDlg, CDialog)
 //     MapCommand<&CScanDlg::OnScan>(IDC_SCAN),
-//   END_MESSAGE_MAP()
+//   END_MESSAGE_MAP();
 //
 // defines its entries (builders in framework/MessageCrackers.h), searched
 // before those of the base class's map.
-#define DECLARE_MESSAGE_MAP()                        \
- public:                                             \
-  const MessageMap* GetMessageMap() const override;  \
-                                                     \
- protected:                                          \
-  static const MessageMap messageMap;                \
-                                                     \
- private:                                            \
+#define DECLARE_MESSAGE_MAP()                       \
+ public:                                            \
+  const MessageMap* GetMessageMap() const override; \
+                                                    \
+ protected:                                         \
+  static const MessageMap messageMap;               \
+                                                    \
+ private:                                           \
   static const MessageMapEntry messageEntries[];
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                   \
-  const MessageMap* theClass::GetMessageMap() const { return &messageMap; }                     \
-  const MessageMap theClass::messageMap = {&baseClass::messageMap, theClass::messageEntries};  \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                \
+  const MessageMap* theClass::GetMessageMap() const { return &messageMap; }                   \
+  const MessageMap theClass::messageMap = {&baseClass::messageMap, theClass::messageEntries}; \
   const MessageMapEntry theClass::messageEntries[] = {
-
 #define END_MESSAGE_MAP() \
   END_OF_MESSAGE_MAP,     \
-  }                       \
-  ;
+  }
 
 // A class that handles messages and commands through its message map.
 class CCmdTarget : public CObject {

@@ -5,10 +5,12 @@
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     MapCommand<&CDialog::OnOK>(IDOK),
     MapCommand<&CDialog::OnCancel>(IDCANCEL),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
   if (control.m_hWnd == nullptr) control.SubclassDlgItem(static_cast<UINT>(id), exchange->m_pDlgWnd);

@@ -1,7 +1,7 @@
 #include "framework/Gdi.h"
 
-#include "framework/Wnd.h"
 #include "framework/WinApp.h"
+#include "framework/Wnd.h"
 
 CGdiObject::~CGdiObject() { DeleteObject(); }
 
@@ -28,11 +28,11 @@ int CGdiObject::GetObject(int size, void* buffer) const {
 
 BOOL CFont::CreateFontIndirect(const LOGFONTA* logFont) { return Attach(::CreateFontIndirectA(logFont)); }
 
-BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
-                       BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
-                       BYTE quality, BYTE pitchAndFamily, const char* faceName) {
-  return Attach(::CreateFontA(height, width, escapement, orientation, weight, italic, underline, strikeOut,
-                              charSet, outPrecision, clipPrecision, quality, pitchAndFamily, faceName));
+BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
+                       BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
+                       BYTE pitchAndFamily, const char* faceName) {
+  return Attach(::CreateFontA(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
+                              outPrecision, clipPrecision, quality, pitchAndFamily, faceName));
 }
 
 BOOL CBitmap::LoadMappedBitmap(const char* name) {

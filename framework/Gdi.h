@@ -44,9 +44,9 @@ class CGdiObject {
 class CFont : public CGdiObject {
  public:
   BOOL CreateFontIndirect(const LOGFONTA* logFont);
-  BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
-                  BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
-                  BYTE quality, BYTE pitchAndFamily, const char* faceName);
+  BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
+                  BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
+                  BYTE pitchAndFamily, const char* faceName);
   operator HFONT() const { return static_cast<HFONT>(m_hObject); }
 };
 

@@ -83,18 +83,18 @@ constexpr MessageMapEntry MapPaint() {
 // kind being CTLCOLOR_MSGBOX .. CTLCOLOR_STATIC.
 template <auto Handler>
 constexpr MessageMapEntry MapCtlColor() {
-  return {WM_CTLCOLORMSGBOX, WM_CTLCOLORSTATIC, 0,
-          [](CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            CDC dc;
-            dc.Attach(reinterpret_cast<HDC>(wParam));
-            const UINT kind = message - WM_CTLCOLORMSGBOX;
-            const LRESULT brush = message_map_detail::WithWindow(reinterpret_cast<HWND>(lParam), [&](CWnd* control) {
-              return reinterpret_cast<LRESULT>(
-                  (message_map_detail::Target<Handler>(target)->*Handler)(&dc, control, kind));
-            });
-            dc.Detach();
-            return brush;
-          }};
+  return {
+      WM_CTLCOLORMSGBOX, WM_CTLCOLORSTATIC, 0,
+      [](CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        CDC dc;
+        dc.Attach(reinterpret_cast<HDC>(wParam));
+        const UINT kind = message - WM_CTLCOLORMSGBOX;
+        const LRESULT brush = message_map_detail::WithWindow(reinterpret_cast<HWND>(lParam), [&](CWnd* control) {
+          return reinterpret_cast<LRESULT>((message_map_detail::Target<Handler>(target)->*Handler)(&dc, control, kind));
+        });
+        dc.Detach();
+        return brush;
+      }};
 }
 
 // void Handler(int x, int y): the client area's new position.
@@ -102,7 +102,7 @@ template <auto Handler>
 constexpr MessageMapEntry MapMove() {
   return {WM_MOVE, WM_MOVE, 0, [](CCmdTarget* target, UINT, WPARAM, LPARAM lParam) -> LRESULT {
             (message_map_detail::Target<Handler>(target)->*Handler)(message_map_detail::LowSigned(lParam),
-                                                                   message_map_detail::HighSigned(lParam));
+                                                                    message_map_detail::HighSigned(lParam));
             return 0;
           }};
 }
@@ -112,7 +112,7 @@ template <auto Handler>
 constexpr MessageMapEntry MapMouse(UINT message) {
   return {message, message, 0, [](CCmdTarget* target, UINT, WPARAM wParam, LPARAM lParam) -> LRESULT {
             (message_map_detail::Target<Handler>(target)->*Handler)(static_cast<UINT>(wParam),
-                                                                   message_map_detail::MousePoint(lParam));
+                                                                    message_map_detail::MousePoint(lParam));
             return 0;
           }};
 }
@@ -134,8 +134,8 @@ template <auto Handler>
 constexpr MessageMapEntry MapSetCursor() {
   return {WM_SETCURSOR, WM_SETCURSOR, 0, [](CCmdTarget* target, UINT, WPARAM wParam, LPARAM lParam) -> LRESULT {
             return message_map_detail::WithWindow(reinterpret_cast<HWND>(wParam), [&](CWnd* window) {
-              return static_cast<LRESULT>((message_map_detail::Target<Handler>(target)->*Handler)(
-                  window, LOWORD(lParam), HIWORD(lParam)));
+              return static_cast<LRESULT>(
+                  (message_map_detail::Target<Handler>(target)->*Handler)(window, LOWORD(lParam), HIWORD(lParam)));
             });
           }};
 }

@@ -16,12 +16,12 @@ struct CRuntimeClass {
 
 // A class's run-time class record, named class<Class>, and the override that
 // returns it; IMPLEMENT_DYNAMIC in the class's source file defines both.
-#define DECLARE_DYNAMIC(theClass)                                \
- public:                                                         \
-  static const CRuntimeClass class##theClass;                    \
+#define DECLARE_DYNAMIC(theClass)             \
+ public:                                      \
+  static const CRuntimeClass class##theClass; \
   const CRuntimeClass* GetRuntimeClass() const override;
 
-#define IMPLEMENT_DYNAMIC(theClass, baseClass)                                                          \
+#define IMPLEMENT_DYNAMIC(theClass, baseClass)                                                                 \
   const CRuntimeClass theClass::class##theClass = {#theClass, sizeof(theClass), &baseClass::class##baseClass}; \
   const CRuntimeClass* theClass::GetRuntimeClass() const { return &class##theClass; }
 

@@ -47,9 +47,7 @@ void CWinApp::OnHelp() {
 
 CWinApp* AfxGetApp() { return theApplication; }
 
-HINSTANCE AfxGetInstanceHandle() {
-  return theApplication ? theApplication->m_hInstance : ::GetModuleHandleA(nullptr);
-}
+HINSTANCE AfxGetInstanceHandle() { return theApplication ? theApplication->m_hInstance : ::GetModuleHandleA(nullptr); }
 
 HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 

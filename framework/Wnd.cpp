@@ -82,16 +82,16 @@ class MessageScope {
 IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 
 // No entries of its own: messages no map takes go to the window's procedure.
+// clang-format off
 BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 CWnd::~CWnd() {
   if (m_hWnd && FromHandlePermanent(m_hWnd) == this) UnsubclassWindow();
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND window) {
-  return handles.Find(window);
-}
+CWnd* CWnd::FromHandlePermanent(HWND window) { return handles.Find(window); }
 
 BOOL CWnd::SubclassWindow(HWND window) {
   if (m_hWnd || !window || !::IsWindow(window) || FromHandlePermanent(window)) return FALSE;

@@ -17,8 +17,8 @@ void CheckElided(const std::string& source, int16_t width, std::size_t size) {
   const std::string out(shown, strnlen(shown, size));
   if (out.size() == size) std::abort();  // not terminated
   const int keep = width / 2 - 1;
-  const bool elided = keep > 0 && source.size() > static_cast<std::size_t>(width) &&
-                      static_cast<std::size_t>(width) < size;
+  const bool elided =
+      keep > 0 && source.size() > static_cast<std::size_t>(width) && static_cast<std::size_t>(width) < size;
   if (elided) {
     const std::size_t kept = static_cast<std::size_t>(keep);
     if (out.size() != static_cast<std::size_t>(width) || out.compare(0, kept, source, 0, kept) != 0 ||

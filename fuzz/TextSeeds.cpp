@@ -66,8 +66,8 @@ std::vector<Bytes> PerfSeeds() {
   const std::vector<std::u16string> names = {u"explorer", u"sixteen_chars_16", u"seventeen_chars17", u"a"};
   Bytes truncated = PerfBlock(names, 8, 4);
   truncated.resize(truncated.size() - 10);
-  return {PerfBlock(names, 8, 4), PerfBlock(names, 0, 4), PerfBlock(names, 8, -1), PerfBlock({}, 8, 0),
-          truncated, FromText("PERF")};
+  return {PerfBlock(names, 8, 4), PerfBlock(names, 0, 4), PerfBlock(names, 8, -1), PerfBlock({}, 8, 0), truncated,
+          FromText("PERF")};
 }
 
 std::vector<Bytes> WininitSeeds() {
@@ -118,8 +118,8 @@ std::vector<Bytes> PathSeeds() {
     return bytes;
   };
   const std::string longPath = "C:\\" + std::string(120, 'd') + "\\file.exe";
-  return {seed(60, 255, longPath), seed(60, 255, "C:\\x\\a.exe"), seed(3, 31, longPath),
-          seed(60, 31, longPath), seed(-8, 255, "C:\\dir.d\\name"), seed(5, 255, "C:\\x\\a."),
+  return {seed(60, 255, longPath),    seed(60, 255, "C:\\x\\a.exe"),    seed(3, 31, longPath),
+          seed(60, 31, longPath),     seed(-8, 255, "C:\\dir.d\\name"), seed(5, 255, "C:\\x\\a."),
           seed(60, 9, "C:\\x\\a.exe")};
 }
 

@@ -20,9 +20,12 @@ int GetOsFamily() {
   OSVERSIONINFOA info;
   if (!QueryVersion(info)) return OS_FAMILY_UNKNOWN;
   switch (info.dwPlatformId) {
-    case VER_PLATFORM_WIN32_WINDOWS: return OS_FAMILY_9X;
-    case VER_PLATFORM_WIN32_NT: return OS_FAMILY_NT;
-    default: return OS_FAMILY_OTHER;
+    case VER_PLATFORM_WIN32_WINDOWS:
+      return OS_FAMILY_9X;
+    case VER_PLATFORM_WIN32_NT:
+      return OS_FAMILY_NT;
+    default:
+      return OS_FAMILY_OTHER;
   }
 }
 

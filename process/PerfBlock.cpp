@@ -71,8 +71,7 @@ void ReadInstanceName(const BlockReader& block, uint64_t offset, char (&name)[PE
     }
   }
   char narrow[INSTANCE_NAME_BUFFER];
-  if (!terminated ||
-      WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) {
+  if (!terminated || WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) {
     CopyText(name, sizeof name, PERF_UNKNOWN_NAME);
     return;
   }
@@ -119,8 +118,7 @@ int ParsePerfProcessBlock(const unsigned char* block, std::size_t size, DWORD id
   const DWORD count = instances < PERF_SLOTS_FILLED_MAX ? instances : PERF_SLOTS_FILLED_MAX;
   uint64_t instance = object + definitionLength;
   int filled = 0;
-  while (static_cast<DWORD>(filled) < count &&
-         ReadInstance(reader, instance, counterOffset, slots[filled], instance))
+  while (static_cast<DWORD>(filled) < count && ReadInstance(reader, instance, counterOffset, slots[filled], instance))
     ++filled;
   return filled;
 }

@@ -116,8 +116,8 @@ bool TerminatedOrEnded(DWORD processId) {
   HANDLE process = OpenProcess(KILL_ACCESS, FALSE, processId);
   if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process any more
   DWORD exitCode = STILL_ACTIVE;
-  const bool ended = TerminateProcess(process, 0) ||
-                     (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE);
+  const bool ended =
+      TerminateProcess(process, 0) || (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE);
   CloseHandle(process);
   return ended;
 }

@@ -35,8 +35,7 @@ bool BuildWininitPaths(WininitPaths& paths) {
   char folder[WINDOWS_FOLDER_SIZE];
   const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
   if (length == 0 || length >= sizeof folder) return false;
-  return CopyText(paths.file, sizeof paths.file, folder) &&
-         AppendText(paths.file, sizeof paths.file, WININIT_NAME) &&
+  return CopyText(paths.file, sizeof paths.file, folder) && AppendText(paths.file, sizeof paths.file, WININIT_NAME) &&
          CopyText(paths.fresh, sizeof paths.fresh, folder) &&
          AppendText(paths.fresh, sizeof paths.fresh, WININIT_NEW_NAME);
 }
@@ -81,8 +80,8 @@ bool ReplaceWininit(const WininitPaths& paths, bool existed) {
 // run by root) opens a read-only file for writing all the same.
 bool WininitWritable(const char* file, DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_READONLY) return false;
-  const HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   CloseHandle(handle);
   return true;

@@ -29,9 +29,7 @@ constexpr std::size_t ACL_BUFFER_SIZE = 256;
 constexpr std::size_t SECURITY_BUFFER_SIZE = 4096;
 constexpr std::size_t TOKEN_USER_BUFFER_SIZE = 256;
 
-std::size_t SidSize(const void* sid) {
-  return SID_HEADER_SIZE + sizeof(DWORD) * static_cast<const BYTE*>(sid)[1];
-}
+std::size_t SidSize(const void* sid) { return SID_HEADER_SIZE + sizeof(DWORD) * static_cast<const BYTE*>(sid)[1]; }
 
 bool SameSid(const void* left, const void* right) {
   return SidSize(left) == SidSize(right) && std::memcmp(left, right, SidSize(left)) == 0;
@@ -136,14 +134,13 @@ bool IsTrustedFolder(const char* folder) {
   DWORD attributes = 0;
   alignas(SECURITY_DESCRIPTOR) BYTE descriptor[SECURITY_BUFFER_SIZE];
   DWORD needed = 0;
-  const bool safe = ReadFileIdentity(handle, identity, attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !IsLink(folder, attributes) &&
-                    ADVAPI_CALL(GetKernelObjectSecurity, handle,
-                                static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION |
-                                                                  DACL_SECURITY_INFORMATION),
-                                static_cast<PSECURITY_DESCRIPTOR>(descriptor), static_cast<DWORD>(sizeof descriptor),
-                                &needed) &&
-                    SecurityIsSafe(descriptor);
+  const bool safe =
+      ReadFileIdentity(handle, identity, attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !IsLink(folder, attributes) &&
+      ADVAPI_CALL(GetKernelObjectSecurity, handle,
+                  static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
+                  static_cast<PSECURITY_DESCRIPTOR>(descriptor), static_cast<DWORD>(sizeof descriptor), &needed) &&
+      SecurityIsSafe(descriptor);
   CloseHandle(handle);
   return safe;
 }

@@ -20,8 +20,7 @@ inline constexpr char QUARANTINE_FOLDER[] = "QuellorQuarantine";
 // one else may add to, delete from or change), or when the move fails (the
 // file lies on another volume than its drive's root, say). The handle needs
 // delete access.
-bool MoveIntoQuarantine(HANDLE file, const FileIdentity& identity, const char* path, char* movedPath,
-                        std::size_t size);
+bool MoveIntoQuarantine(HANDLE file, const FileIdentity& identity, const char* path, char* movedPath, std::size_t size);
 
 // True when folder is a folder the quarantine may use, as above.
 bool IsTrustedFolder(const char* folder);

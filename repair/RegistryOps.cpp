@@ -86,8 +86,8 @@ void ScanAutorunKey(HKEY root, const char* keyPath) {
   HKEY key;
   if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   DWORD valueCount = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
-                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS)
     valueCount = 0;
   if (FileNamePart(scanState.infectedPath)) {
     const AutorunKey autorun{root, keyPath};
@@ -96,8 +96,7 @@ void ScanAutorunKey(HKEY root, const char* keyPath) {
     // Each removal slides the later values down by one index.
     for (DWORD i = 0; i < valueCount; ++i) {
       DWORD nameLength = VALUE_NAME_LIMIT;
-      if (RegEnumValueA(key, i - removed, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS)
+      if (RegEnumValueA(key, i - removed, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         continue;
       if (RemoveIfStartsInfected(autorun, name)) ++removed;
     }

@@ -95,14 +95,11 @@ bool WriteMerged(std::FILE* old, Output& out, const char* key, const char* value
   // A read that failed part-way would cut the file short.
   if (std::ferror(old)) return false;
   if (!inserted) {
-    if (inRename)
-      PutEntry(out, key, value);
-    else
-      PutSectionAndEntry(out, key, value);
+    if (inRename) PutEntry(out, key, value);
+    else PutSectionAndEntry(out, key, value);
   }
   return out.ok;
 }
-
 
 }  // namespace
 

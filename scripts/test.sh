@@ -11,8 +11,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 scripts/install-prereqs.sh || exit 1
-# Off until the sources are formatted as .clang-format says.
-if [ "${QUELLOR_CHECK_FORMAT:-0}" = 1 ]; then
+# The C++ sources as .clang-format lays them out (QUELLOR_CHECK_FORMAT=0 skips it).
+if [ "${QUELLOR_CHECK_FORMAT:-1}" = 1 ]; then
   scripts/check-format.sh || exit 1
 fi
 jobs=$(nproc)

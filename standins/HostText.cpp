@@ -10,8 +10,8 @@
 // CP_ACP of a Western machine, simplified: code units below 256 become that
 // byte, any other becomes "?". With wideCount -1 the terminator is converted
 // too and counted. 0 when narrow cannot hold the result.
-int WideCharToMultiByte(UINT, DWORD, const WCHAR* wide, int wideCount, char* narrow, int narrowSize,
-                        const char*, BOOL*) {
+int WideCharToMultiByte(UINT, DWORD, const WCHAR* wide, int wideCount, char* narrow, int narrowSize, const char*,
+                        BOOL*) {
   std::size_t count = 0;
   if (wideCount == -1) {
     while (wide[count] != 0) ++count;

@@ -15,7 +15,10 @@ struct AskedQuestion {
 struct ScriptedAnswers {
   std::deque<int> answers;
   std::vector<AskedQuestion> asked;
-  void Reset() { answers.clear(); asked.clear(); }
+  void Reset() {
+    answers.clear();
+    asked.clear();
+  }
 };
 
 ScriptedAnswers& Answers();

@@ -79,6 +79,6 @@ DWORD GetLastError();
 // Text services of the performance-data parser and the startup-value decision;
 // standins/HostText.cpp holds their host stand-ins.
 #define CP_ACP 0
-int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* narrow,
-                        int narrowSize, const char* defaultChar, BOOL* usedDefault);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* narrow, int narrowSize,
+                        const char* defaultChar, BOOL* usedDefault);
 DWORD ExpandEnvironmentStringsA(const char* source, char* destination, DWORD size);

@@ -72,5 +72,5 @@ typedef struct _PERF_COUNTER_BLOCK {
 #define PERF_DATA_REVISION 1
 
 static_assert(sizeof(PERF_DATA_BLOCK) == 88 && sizeof(PERF_OBJECT_TYPE) == 64 &&
-              sizeof(PERF_COUNTER_DEFINITION) == 40 && sizeof(PERF_INSTANCE_DEFINITION) == 24,
+                  sizeof(PERF_COUNTER_DEFINITION) == 40 && sizeof(PERF_INSTANCE_DEFINITION) == 24,
               "the Windows layout");

@@ -72,8 +72,8 @@ struct Look {
   std::vector<ColourAt> colours;
 };
 
-const std::vector<ColourAt> SKIN_COLOURS = {{BAND_LEFT, TITLE_BAND}, {BAND_RIGHT, TITLE_BAND},
-                                            {BODY_BETWEEN_BUTTONS, BODY}};
+const std::vector<ColourAt> SKIN_COLOURS = {
+    {BAND_LEFT, TITLE_BAND}, {BAND_RIGHT, TITLE_BAND}, {BODY_BETWEEN_BUTTONS, BODY}};
 
 class AppLook : public AppUi {
  protected:
@@ -146,8 +146,8 @@ class AppLook : public AppUi {
               << expected.picture << "; ";
     for (const ColourAt& expected : look.colours) {
       const POINT at = ClientInShot(expected.client);
-      failure << "client " << expected.client.x << "," << expected.client.y << ": "
-              << ColourText(shot.At(at.x, at.y)) << " for " << ColourText(expected.colour) << "; ";
+      failure << "client " << expected.client.x << "," << expected.client.y << ": " << ColourText(shot.At(at.x, at.y))
+              << " for " << ColourText(expected.colour) << "; ";
     }
     return failure;
   }
@@ -187,9 +187,9 @@ class AppLook : public AppUi {
           return input.hwndFocus == focus && input.hwndCapture == capture;
         }))
       return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "focus " << GetDlgCtrlID(input.hwndFocus) << " for "
-                                         << GetDlgCtrlID(focus) << ", capture " << GetDlgCtrlID(input.hwndCapture)
-                                         << " for " << GetDlgCtrlID(capture);
+    return ::testing::AssertionFailure() << "focus " << GetDlgCtrlID(input.hwndFocus) << " for " << GetDlgCtrlID(focus)
+                                         << ", capture " << GetDlgCtrlID(input.hwndCapture) << " for "
+                                         << GetDlgCtrlID(capture);
   }
 
   // The mouse pointer onto the button: it lights up (which also tells that
@@ -279,8 +279,8 @@ TEST_F(AppLook, WithTheHelpViewersHandEveryButtonButTheLogoShowsItsOwnCopy) {
     const char* base;
   };
   // CANCEL shows only while a scan runs, which does not wait for the mouse.
-  const Hand ready[] = {{SCAN, "SCAN"}, {DOWNLOAD, "DOWNLOAD"}, {CLOSE_BOX, "X"}, {SUITE_LINK, "DLINK"},
-                        {UTILITY_LINK, "ULINK"}};
+  const Hand ready[] = {
+      {SCAN, "SCAN"}, {DOWNLOAD, "DOWNLOAD"}, {CLOSE_BOX, "X"}, {SUITE_LINK, "DLINK"}, {UTILITY_LINK, "ULINK"}};
   std::set<HCURSOR> copies;
   for (const Hand& hand : ready) {
     const HCURSOR cursor = CursorOver(hand.id, hand.base);

@@ -15,7 +15,6 @@ constexpr char BULK_FOLDER[] = "D:\\quellor-tests\\ui-bulk";
 
 }  // namespace
 
-
 std::string QuellorPath(const char* name) { return OwnExecutableFolder() + "\\" + name; }
 
 void SetSuiteInstalled(bool installed) {

@@ -14,26 +14,26 @@ namespace {
 
 // The state table of the main dialog.
 const std::vector<Expected> READY = {
-    {SCAN, 1, 1},        {DOWNLOAD, 1, 1},  {CLOSE_BOX, 1, 1}, {CANCEL, 0, ANY},    {DONE, 0, 0},
-    {SUITE_LINK, 1, 1},  {UTILITY_LINK, 1, 1}, {LOGO, 1, ANY}, {SUB_TITLE, 1, ANY}, {HEADLINE, 1, ANY},
-    {NOTICE, 1, ANY},    {SUITE_LINE, 0, ANY}, {SEARCHING, 0, ANY}, {STATUS_FRAME, 0, ANY},
-    {STATUS_LINE, 0, ANY}, {REPORT_FRAME, 0, ANY}, {REPORT_LIST, 0, ANY},
+    {SCAN, 1, 1},           {DOWNLOAD, 1, 1},      {CLOSE_BOX, 1, 1},   {CANCEL, 0, ANY},       {DONE, 0, 0},
+    {SUITE_LINK, 1, 1},     {UTILITY_LINK, 1, 1},  {LOGO, 1, ANY},      {SUB_TITLE, 1, ANY},    {HEADLINE, 1, ANY},
+    {NOTICE, 1, ANY},       {SUITE_LINE, 0, ANY},  {SEARCHING, 0, ANY}, {STATUS_FRAME, 0, ANY}, {STATUS_LINE, 0, ANY},
+    {REPORT_FRAME, 0, ANY}, {REPORT_LIST, 0, ANY},
 };
 const std::vector<Expected> READY_WITH_SUITE = {
-    {SCAN, 1, 1}, {DOWNLOAD, 1, 0}, {SUITE_LINK, 0, 0}, {UTILITY_LINK, 1, 1}, {SUITE_LINE, 1, ANY},
-    {HEADLINE, 1, ANY}, {NOTICE, 1, ANY}, {CANCEL, 0, ANY}, {DONE, 0, 0},
+    {SCAN, 1, 1},       {DOWNLOAD, 1, 0}, {SUITE_LINK, 0, 0}, {UTILITY_LINK, 1, 1}, {SUITE_LINE, 1, ANY},
+    {HEADLINE, 1, ANY}, {NOTICE, 1, ANY}, {CANCEL, 0, ANY},   {DONE, 0, 0},
 };
 const std::vector<Expected> SCANNING = {
-    {SCAN, 1, 0},         {DOWNLOAD, 1, 1},     {CLOSE_BOX, 1, 1},  {CANCEL, 1, 1},     {DONE, 0, 1},
-    {SUITE_LINK, 0, 0},   {UTILITY_LINK, 0, 0}, {LOGO, 1, ANY},     {SUB_TITLE, 1, ANY}, {HEADLINE, 0, ANY},
-    {NOTICE, 0, ANY},     {SUITE_LINE, 0, ANY}, {SEARCHING, 1, ANY}, {STATUS_FRAME, 1, ANY},
-    {STATUS_LINE, 1, ANY}, {REPORT_FRAME, 1, ANY}, {REPORT_LIST, 1, ANY},
+    {SCAN, 1, 0},           {DOWNLOAD, 1, 1},      {CLOSE_BOX, 1, 1},   {CANCEL, 1, 1},         {DONE, 0, 1},
+    {SUITE_LINK, 0, 0},     {UTILITY_LINK, 0, 0},  {LOGO, 1, ANY},      {SUB_TITLE, 1, ANY},    {HEADLINE, 0, ANY},
+    {NOTICE, 0, ANY},       {SUITE_LINE, 0, ANY},  {SEARCHING, 1, ANY}, {STATUS_FRAME, 1, ANY}, {STATUS_LINE, 1, ANY},
+    {REPORT_FRAME, 1, ANY}, {REPORT_LIST, 1, ANY},
 };
 const std::vector<Expected> DONE_STATE = {
-    {SCAN, 1, 0},         {DOWNLOAD, 1, 1},     {CLOSE_BOX, 1, 1},  {CANCEL, 0, ANY},   {DONE, 1, 1},
-    {SUITE_LINK, 0, 0},   {UTILITY_LINK, 0, 0}, {LOGO, 1, ANY},     {SUB_TITLE, 1, ANY}, {HEADLINE, 0, ANY},
-    {NOTICE, 0, ANY},     {SUITE_LINE, 0, ANY}, {SEARCHING, 0, ANY}, {STATUS_FRAME, 1, ANY},
-    {STATUS_LINE, 1, ANY}, {REPORT_FRAME, 1, ANY}, {REPORT_LIST, 1, ANY},
+    {SCAN, 1, 0},           {DOWNLOAD, 1, 1},      {CLOSE_BOX, 1, 1},   {CANCEL, 0, ANY},       {DONE, 1, 1},
+    {SUITE_LINK, 0, 0},     {UTILITY_LINK, 0, 0},  {LOGO, 1, ANY},      {SUB_TITLE, 1, ANY},    {HEADLINE, 0, ANY},
+    {NOTICE, 0, ANY},       {SUITE_LINE, 0, ANY},  {SEARCHING, 0, ANY}, {STATUS_FRAME, 1, ANY}, {STATUS_LINE, 1, ANY},
+    {REPORT_FRAME, 1, ANY}, {REPORT_LIST, 1, ANY},
 };
 
 TEST_F(AppUi, ReadyWithoutTheSuiteThenXClosesWithoutAQuestion) {

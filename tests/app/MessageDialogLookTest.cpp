@@ -91,7 +91,8 @@ bool TextFits(HWND control, const std::string& text) {
 void ExpectLook(HWND d, const ModeLook& look, const PixelImage& shot) {
   const std::string mode = look.screenshot;
   const SIZE client = ClientSize(d);
-  for (const POINT& corner : {POINT{FACE_MARGIN, FACE_MARGIN}, POINT{client.cx - FACE_MARGIN, client.cy - FACE_MARGIN}}) {
+  for (const POINT& corner :
+       {POINT{FACE_MARGIN, FACE_MARGIN}, POINT{client.cx - FACE_MARGIN, client.cy - FACE_MARGIN}}) {
     const POINT at = ClientInShot(d, d, corner);
     EXPECT_EQ(ColourText(MESSAGE_FACE_COLOUR), ColourText(shot.At(at.x, at.y))) << mode << " face";
   }
@@ -105,8 +106,8 @@ void ExpectLook(HWND d, const ModeLook& look, const PixelImage& shot) {
     EXPECT_TRUE(IsWindowVisible(window)) << mode << " button " << button.id;
     const PixelImage picture = LoadMappedPicture(GetModuleHandleA(nullptr), button.picture);
     ASSERT_FALSE(picture.Empty()) << button.picture;
-    EXPECT_EQ(0, CountDifferences(shot, InShot(d, window), picture)) << mode << " button " << button.id << " shows "
-                                                                        << button.picture;
+    EXPECT_EQ(0, CountDifferences(shot, InShot(d, window), picture))
+        << mode << " button " << button.id << " shows " << button.picture;
   }
   EXPECT_EQ(GetDlgItem(d, look.buttons.front().id), GetFocus()) << mode;
   EXPECT_TRUE(TextFits(GetDlgItem(d, IDC_MESSAGE_TEXT), look.text)) << mode << ": the text is cut";

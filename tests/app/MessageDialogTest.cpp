@@ -39,8 +39,8 @@ struct TemplateLayout {
 
 TemplateLayout MeasureTemplate() {
   TemplateLayout layout;
-  HWND d = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MESSAGE_DIALOG), nullptr,
-                              &InertDialog, 0);
+  HWND d =
+      CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MESSAGE_DIALOG), nullptr, &InertDialog, 0);
   if (!d) return layout;
   SetWindowPos(d, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   layout.window = ScreenRect(d);
@@ -129,11 +129,11 @@ struct LayoutCase {
 
 // a = 10 (n / 30 + 1), b = 1.25 a truncated, c = a - b / 4.
 const LayoutCase layoutCases[] = {
-    {0, 12, 7, false},   // the smallest growth
-    {29, 12, 7, false},  // last length of the first step
-    {30, 25, 14, false}, // first length of the second step
-    {89, 37, 21, false}, // a = 30: the icon stays
-    {90, 50, 28, true},  // a = 40: the icon moves up
+    {0, 12, 7, false},    // the smallest growth
+    {29, 12, 7, false},   // last length of the first step
+    {30, 25, 14, false},  // first length of the second step
+    {89, 37, 21, false},  // a = 30: the icon stays
+    {90, 50, 28, true},   // a = 40: the icon moves up
 };
 
 TEST(MessageDialog, LayoutGrowsWithTheLengthOfTheText) {
@@ -184,16 +184,16 @@ struct ModeCase {
 };
 
 const ModeCase modeCases[] = {
-    {QUESTION_YES_NO, {IDYES, IDNO}, QUESTION_ORANGE},        // 36: the stop and restart questions
-    {NOTICE_OK_CANCEL, {IDOK, IDCANCEL}, INFORMATION_CYAN},   // 65: the restart notice
-    {0, {IDC_PLAIN_OK}, NO_ICON},                             // plain OK, warning picture (absent here)
-    {5, {IDOK, IDCANCEL}, NO_ICON},                           // bit 0 wins over bit 2
+    {QUESTION_YES_NO, {IDYES, IDNO}, QUESTION_ORANGE},       // 36: the stop and restart questions
+    {NOTICE_OK_CANCEL, {IDOK, IDCANCEL}, INFORMATION_CYAN},  // 65: the restart notice
+    {0, {IDC_PLAIN_OK}, NO_ICON},                            // plain OK, warning picture (absent here)
+    {5, {IDOK, IDCANCEL}, NO_ICON},                          // bit 0 wins over bit 2
     {3, {IDOK, IDCANCEL}, NO_ICON},
     {0x10, {IDC_PLAIN_OK}, ERROR_PURPLE},
-    {0x30, {IDC_PLAIN_OK}, NO_ICON},                          // bits 4 and 5 together: warning
-    {0x70, {IDC_PLAIN_OK}, NO_ICON},                          // ... even with the information bit
-    {0x50, {IDC_PLAIN_OK}, INFORMATION_CYAN},                 // information before error
-    {0x60, {IDC_PLAIN_OK}, INFORMATION_CYAN},                 // information before question
+    {0x30, {IDC_PLAIN_OK}, NO_ICON},           // bits 4 and 5 together: warning
+    {0x70, {IDC_PLAIN_OK}, NO_ICON},           // ... even with the information bit
+    {0x50, {IDC_PLAIN_OK}, INFORMATION_CYAN},  // information before error
+    {0x60, {IDC_PLAIN_OK}, INFORMATION_CYAN},  // information before question
 };
 
 TEST(MessageDialog, FlagsChooseTheButtonsAndTheIconPicture) {
@@ -222,19 +222,13 @@ void Escape(HWND d) { PostKey(d, VK_ESCAPE); }
 void CloseBox(HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 const AnswerCase answerCases[] = {
-    {0, "OK", &Click<IDC_PLAIN_OK>, IDOK},
-    {0, "Enter", &Enter, IDOK},
-    {0, "Esc", &Escape, IDCANCEL},
-    {0, "close box", &CloseBox, IDCANCEL},
-    {MB_OKCANCEL, "OK", &Click<IDOK>, IDOK},
-    {MB_OKCANCEL, "Cancel", &Click<IDCANCEL>, IDCANCEL},
-    {MB_OKCANCEL, "Enter", &Enter, IDOK},
-    {MB_OKCANCEL, "Esc", &Escape, IDCANCEL},
-    {MB_YESNO, "YES", &Click<IDYES>, IDYES},
-    {MB_YESNO, "NO", &Click<IDNO>, IDNO},
+    {0, "OK", &Click<IDC_PLAIN_OK>, IDOK},   {0, "Enter", &Enter, IDOK},
+    {0, "Esc", &Escape, IDCANCEL},           {0, "close box", &CloseBox, IDCANCEL},
+    {MB_OKCANCEL, "OK", &Click<IDOK>, IDOK}, {MB_OKCANCEL, "Cancel", &Click<IDCANCEL>, IDCANCEL},
+    {MB_OKCANCEL, "Enter", &Enter, IDOK},    {MB_OKCANCEL, "Esc", &Escape, IDCANCEL},
+    {MB_YESNO, "YES", &Click<IDYES>, IDYES}, {MB_YESNO, "NO", &Click<IDNO>, IDNO},
     {MB_YESNO, "Enter", &Enter, IDOK},  // neither Yes nor No
-    {MB_YESNO, "Esc", &Escape, IDNO},
-    {MB_YESNO, "close box", &CloseBox, IDNO},
+    {MB_YESNO, "Esc", &Escape, IDNO},        {MB_YESNO, "close box", &CloseBox, IDNO},
 };
 
 TEST(MessageDialog, EachModeAnswersItsButtonsEnterAndEsc) {

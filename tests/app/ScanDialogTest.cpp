@@ -330,8 +330,8 @@ class SuiteValue : public ::testing::Test {
   void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, SANDBOX_KEY); }
   void Store(const std::string& data) {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, SANDBOX_KEY, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                             &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, SANDBOX_KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
     RegSetValueExA(key, SANDBOX_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>(data.size() + 1));
     RegCloseKey(key);

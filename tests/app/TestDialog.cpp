@@ -2,9 +2,11 @@
 
 #include "framework/MessageCrackers.h"
 
+// clang-format off
 BEGIN_MESSAGE_MAP(TestDialog, CDialog)
     MapCtlColor<&TestDialog::OnCtlColor>(),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 void TestDialog::DoDataExchange(CDataExchange* exchange) {
   DDX_Control(exchange, IDC_TEST_SKINNED, skinned);

@@ -16,7 +16,7 @@ struct TextCase {
   std::size_t size;
   const char* source;
   bool fits;
-  const char* after;   // nullptr: the buffer is left as it was
+  const char* after;  // nullptr: the buffer is left as it was
 };
 
 const TextCase kCases[] = {

@@ -79,8 +79,8 @@ int HandCursorMain(const std::vector<std::string>&) {
   HWND window = CreateWindowExA(0, "BUTTON", "hand", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
   if (!window || !first.SubclassWindow(window)) return 13;
-  const LRESULT handled = SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
-                                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  const LRESULT handled =
+      SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   const bool set = GetCursor() == kept;
   first.UnsubclassWindow();
   DestroyWindow(window);

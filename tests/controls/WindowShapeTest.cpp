@@ -37,9 +37,12 @@ enum class Source { Dib32, Dib8, ScreenDdb };
 
 const char* Name(Source source) {
   switch (source) {
-    case Source::Dib32: return "32-bit DIB section";
-    case Source::Dib8: return "8-bit DIB section";
-    case Source::ScreenDdb: return "screen-compatible bitmap";
+    case Source::Dib32:
+      return "32-bit DIB section";
+    case Source::Dib8:
+      return "8-bit DIB section";
+    case Source::ScreenDdb:
+      return "screen-compatible bitmap";
   }
   return "";
 }
@@ -86,8 +89,7 @@ HBITMAP MakeDib8(const std::vector<std::string>& rows) {
   const COLORREF table[3] = {INK, KEY, NEAR_KEY};
   for (int i = 0; i < 3; ++i) info.colours[i] = {GetBValue(table[i]), GetGValue(table[i]), GetRValue(table[i]), 0};
   void* bits = nullptr;
-  HBITMAP bitmap =
-      CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!bitmap) return nullptr;
   const int stride = (width + 3) & ~3;
   for (int y = 0; y < height; ++y) {
@@ -115,9 +117,12 @@ HBITMAP MakeScreenBitmap(const std::vector<std::string>& rows) {
 
 HBITMAP MakeBitmap(Source source, const std::vector<std::string>& rows) {
   switch (source) {
-    case Source::Dib32: return MakeDib32(rows);
-    case Source::Dib8: return MakeDib8(rows);
-    case Source::ScreenDdb: return MakeScreenBitmap(rows);
+    case Source::Dib32:
+      return MakeDib32(rows);
+    case Source::Dib8:
+      return MakeDib8(rows);
+    case Source::ScreenDdb:
+      return MakeScreenBitmap(rows);
   }
   return nullptr;
 }
@@ -219,7 +224,8 @@ TEST(RegionFromBitmap, NoRectangleIsLostAtTheBatchBoundaries) {
     const std::vector<RECT> got = RectanglesOf(shaped.region);
     ASSERT_EQ(static_cast<size_t>(rows), got.size()) << rows << " rows";
     const std::vector<RECT> expected = StaircaseRects(rows);
-    for (int y = 0; y < rows; ++y) ASSERT_TRUE(expected[y] == got[y]) << "row " << y << " of " << rows << ": " << Show(got[y]);
+    for (int y = 0; y < rows; ++y)
+      ASSERT_TRUE(expected[y] == got[y]) << "row " << y << " of " << rows << ": " << Show(got[y]);
   }
 }
 
@@ -279,8 +285,8 @@ TEST(RegionFromBitmap, SkinSizedPictureShapesAWindow) {
   ASSERT_NE(nullptr, shaped.region);
   EXPECT_EQ(Show(std::vector<RECT>{{0, 0, 527, 338}}), Show(RectanglesOf(shaped.region)));
 
-  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 600, 462, nullptr, nullptr,
-                                nullptr, nullptr);
+  HWND window =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 600, 462, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, window);
   ASSERT_NE(0, SetWindowRgn(window, shaped.region, TRUE));
   shaped.region = nullptr;  // the window owns it now
@@ -297,8 +303,8 @@ TEST(RegionFromBitmap, SkinSizedPictureShapesAWindow) {
 class ScaleChildWindowsTest : public ::testing::Test {
  protected:
   void Build(int x, int y, int clientWidth, int clientHeight) {
-    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, x, y, clientWidth, clientHeight, nullptr, nullptr,
-                              nullptr, nullptr);
+    window_ =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, x, y, clientWidth, clientHeight, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window_);
     child_ = Child(window_, 100, 50, 200, 30);
     container_ = Child(window_, 300, 100, 150, 100);
@@ -316,8 +322,8 @@ class ScaleChildWindowsTest : public ::testing::Test {
     GetWindowRect(child, &r);
     POINT topLeft = {r.left, r.top};
     ScreenToClient(GetParent(child), &topLeft);
-    return std::to_string(topLeft.x) + "," + std::to_string(topLeft.y) + " " + std::to_string(r.right - r.left) +
-           "x" + std::to_string(r.bottom - r.top);
+    return std::to_string(topLeft.x) + "," + std::to_string(topLeft.y) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
   }
 
   HWND window_ = nullptr;

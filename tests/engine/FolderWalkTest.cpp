@@ -10,9 +10,9 @@
 
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
+#include "standins/ScriptedMessageBox.h"
 #include "tests/support/EngineFixture.h"
 #include "tests/support/FolderLink.h"
-#include "standins/ScriptedMessageBox.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/TestFiles.h"
 
@@ -49,11 +49,22 @@ TEST_F(FolderWalkTest, ShowsEveryEntryAndHandsOnFilesBeforeSubFolders) {
   MakeTree();
   EXPECT_EQ(5, WalkFolder((kRoot + "\\*.*").c_str()));
   const std::string r = kRoot + "\\";
-  const std::vector<std::string> expected = {
-      r + ".",          r + "..",         r + "a.txt",            r + "b.txt",        r + "sub",
-      r + "sub2",       r + "sub\\.",     r + "sub\\..",          r + "sub\\c.txt",   r + "sub\\deep",
-      r + "sub\\deep\\.", r + "sub\\deep\\..", r + "sub\\deep\\e.txt", r + "sub2\\.",   r + "sub2\\..",
-      r + "sub2\\d.txt"};
+  const std::vector<std::string> expected = {r + ".",
+                                             r + "..",
+                                             r + "a.txt",
+                                             r + "b.txt",
+                                             r + "sub",
+                                             r + "sub2",
+                                             r + "sub\\.",
+                                             r + "sub\\..",
+                                             r + "sub\\c.txt",
+                                             r + "sub\\deep",
+                                             r + "sub\\deep\\.",
+                                             r + "sub\\deep\\..",
+                                             r + "sub\\deep\\e.txt",
+                                             r + "sub2\\.",
+                                             r + "sub2\\..",
+                                             r + "sub2\\d.txt"};
   EXPECT_EQ(expected, collector_.statuses);
   EXPECT_EQ(5, scanState.filesScanned);
   EXPECT_TRUE(collector_.lines.empty());
@@ -218,10 +229,10 @@ TEST_F(FolderWalkTest, PathsTooLongForMaxPathArePassedOver) {
   std::string deep = kRoot;  // 250 characters: its spec "\*.*" makes 254
   while (deep.size() < 250) deep += "\\" + std::string(std::min<std::size_t>(60, 249 - deep.size()), 'x');
   ASSERT_EQ(250u, deep.size());
-  const std::string fits = tree_.File(deep.substr(kRoot.size() + 1) + "\\12345678");   // 259
-  tree_.File(deep.substr(kRoot.size() + 1) + "\\123456789");                           // 260
-  const std::string inner = tree_.File(deep.substr(kRoot.size() + 1) + "\\y\\a");      // spec 256
-  tree_.File(deep.substr(kRoot.size() + 1) + "\\zzzzzz\\a");                           // spec 261
+  const std::string fits = tree_.File(deep.substr(kRoot.size() + 1) + "\\12345678");  // 259
+  tree_.File(deep.substr(kRoot.size() + 1) + "\\123456789");                          // 260
+  const std::string inner = tree_.File(deep.substr(kRoot.size() + 1) + "\\y\\a");     // spec 256
+  tree_.File(deep.substr(kRoot.size() + 1) + "\\zzzzzz\\a");                          // spec 261
   tree_.File(deep.substr(kRoot.size() + 1) + "\\zzzzzz\\" + std::string(200, 'w'));
   EXPECT_EQ(2, WalkFolder((kRoot + "\\*.*").c_str()));
   EXPECT_EQ(2, scanState.filesScanned);

@@ -7,8 +7,8 @@
 
 #include "engine/MarkerScanner.h"
 #include "engine/ScanState.h"
-#include "tests/support/EngineFixture.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
@@ -106,7 +106,8 @@ TEST_F(MarkerScannerTest, TheMarkerMustLieWhollyInTheHeadWindow) {
       {"marker crossing the window's end by one byte", Padded(4096 + 50, kMarker + std::string(49, 'y')), 0},
       {"marker ending on the window's last byte", Padded(4096 + 50, kMarker + std::string(50, 'y')), 1},
       {"whitespace before the marker counts toward the window", Padded(4096, kMarker, ' '), 1},
-      {"large file, marker after many blanks", "begin" + std::string(3000, '\n') + kMarker + std::string(90000, 'z'), 1},
+      {"large file, marker after many blanks", "begin" + std::string(3000, '\n') + kMarker + std::string(90000, 'z'),
+       1},
       {"exactly the pattern's length after the word", "begin" + kMarker, 1},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, Examine(c.text)) << c.why;
@@ -188,8 +189,8 @@ class MarkerRecordTest : public MarkerScannerTest {
   MarkerRecordTest() : saved_(markerTable[0]) { EnsureMarkersUnscrambled(); }
   ~MarkerRecordTest() override { markerTable[0] = saved_; }
 
-  void Use(uint16_t matchKind, int16_t region, int16_t position, const std::string& pattern,
-           uint16_t sizeMode = 0, int32_t fileSize = 0) {
+  void Use(uint16_t matchKind, int16_t region, int16_t position, const std::string& pattern, uint16_t sizeMode = 0,
+           int32_t fileSize = 0) {
     MarkerRecord record = {};
     std::memcpy(record.name, "Test.Marker", 12);
     record.matchKind = matchKind;
@@ -230,7 +231,7 @@ TEST_F(MarkerRecordTest, PositionalComparesStayInsideTheTextArea) {
   EXPECT_EQ(1, Examine(text));
   Use(0, MARKER_REGION_HEAD, 4091, "BCDEF");
   EXPECT_EQ(1, Examine(text));
-  Use(0, MARKER_REGION_HEAD, 4092, "CDEFx") ;
+  Use(0, MARKER_REGION_HEAD, 4092, "CDEFx");
   EXPECT_EQ(0, Examine(text)) << "bytes past the text area are zero, never read";
   Use(0, MARKER_REGION_HEAD, -3, "begin");
   EXPECT_EQ(0, Examine(text));

@@ -36,7 +36,9 @@ class ScanRunTest : public EngineTest {
     tree_.File("two.bin");
     tree_.File("folder\\three.exe");
   }
-  void Target(const std::string& target) { CopyText(scanState.scanTarget, sizeof scanState.scanTarget, target.c_str()); }
+  void Target(const std::string& target) {
+    CopyText(scanState.scanTarget, sizeof scanState.scanTarget, target.c_str());
+  }
 };
 
 TEST_F(ScanRunTest, CompletedScanWritesTheStatisticsAndTheFinalStatus) {
@@ -100,9 +102,8 @@ TEST_F(ScanRunTest, PendingRestartAsksTheRestartQuestion) {
   Answers().answers = {IDNO};
   RunScan();
   ASSERT_EQ(1u, Answers().asked.size());
-  EXPECT_EQ(
-      "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?",
-      Answers().asked[0].text);
+  EXPECT_EQ("The system has to be restarted to remove the virus completely from your system. \n\n Restart now?",
+            Answers().asked[0].text);
   EXPECT_EQ("Quellor Ver 1.0", Answers().asked[0].title);
   EXPECT_EQ(36, Answers().asked[0].flags);
   EXPECT_TRUE(RestartRequests().empty()) << "No leaves the machine alone";

@@ -137,8 +137,13 @@ ScanView Scan(bool filterOff, int* recordSized) {
   const uint32_t openedBefore = detectionState.filesOpened;
   RunScan();
   detectionState.sizePrefilterOff = false;
-  ScanView view{collector.statuses, collector.lines, {}, scanState.filesScanned, scanState.filesInfected,
-                scanState.filesRemoved, detectionState.filesOpened - openedBefore};
+  ScanView view{collector.statuses,
+                collector.lines,
+                {},
+                scanState.filesScanned,
+                scanState.filesInfected,
+                scanState.filesRemoved,
+                detectionState.filesOpened - openedBefore};
   for (const AskedQuestion& question : Answers().asked) view.questions.push_back(question.text);
   return view;
 }

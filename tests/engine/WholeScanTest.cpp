@@ -11,8 +11,8 @@
 #include "process/OsProbe.h"
 #include "standins/RecordingRestart.h"
 #include "standins/ScriptedMessageBox.h"
-#include "tests/support/EngineFixture.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/EngineFixture.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/Samples.h"
@@ -87,9 +87,8 @@ TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
   EXPECT_EQ("Scanning completed", collector_.statuses.back());
   EXPECT_EQ(1, scanState.restartNeeded);
   ASSERT_EQ(1u, Answers().asked.size());
-  EXPECT_EQ(
-      "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?",
-      Answers().asked[0].text);
+  EXPECT_EQ("The system has to be restarted to remove the virus completely from your system. \n\n Restart now?",
+            Answers().asked[0].text);
   EXPECT_TRUE(RestartRequests().empty());
 
   EXPECT_FALSE(FileExists(hosts));

@@ -17,9 +17,11 @@ class OwnCancelDialog : public TestDialog {
 
   DECLARE_MESSAGE_MAP()
 };
+// clang-format off
 BEGIN_MESSAGE_MAP(OwnCancelDialog, TestDialog)
     MapCommand<&OwnCancelDialog::OnCancelByMap>(IDCANCEL),
-END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
 INT_PTR RunWith(CDialog& dialog, ModalProbes::Probe probe) {
   ModalProbes probes;
@@ -117,8 +119,7 @@ TEST(DialogFramework, ColourMessagesReachOnCtlColorWithTheirKindAndControl) {
                  reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_TEST_HALF)));
     SendMessageA(d, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(d));
     ReleaseDC(d, dc);
-    EXPECT_EQ((std::vector<UINT>{CTLCOLOR_STATIC, CTLCOLOR_LISTBOX, CTLCOLOR_BTN, CTLCOLOR_DLG}),
-              dialog.colourKinds);
+    EXPECT_EQ((std::vector<UINT>{CTLCOLOR_STATIC, CTLCOLOR_LISTBOX, CTLCOLOR_BTN, CTLCOLOR_DLG}), dialog.colourKinds);
     EXPECT_EQ((std::vector<int>{IDC_TEST_TEXT, IDC_TEST_LIST, IDC_TEST_HALF, 0}), dialog.colourControlIds);
     ASSERT_EQ(4u, dialog.colourControls.size());
     EXPECT_EQ(&dialog.text, dialog.colourControls[0]) << "a bound control comes as its own object";

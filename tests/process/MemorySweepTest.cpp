@@ -159,8 +159,8 @@ class ServiceKeys {
   explicit ServiceKeys(const std::string& name) : name_(name) {
     for (const char* set : kControlSets) {
       HKEY key;
-      if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (set + name + "\\Enum").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, &key, nullptr) == ERROR_SUCCESS)
+      if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (set + name + "\\Enum").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &key, nullptr) == ERROR_SUCCESS)
         RegCloseKey(key);
     }
   }

@@ -97,7 +97,8 @@ std::vector<unsigned char> BuildBlock(const std::vector<Instance>& instances, DW
     Put(bytes, counters, COUNTER_BLOCK_LENGTH);
     Put(bytes, counters + ID_COUNTER_OFFSET, instance.id);
   }
-  Put(bytes, where.object + offsetof(PERF_OBJECT_TYPE, TotalByteLength), static_cast<DWORD>(bytes.size() - where.object));
+  Put(bytes, where.object + offsetof(PERF_OBJECT_TYPE, TotalByteLength),
+      static_cast<DWORD>(bytes.size() - where.object));
   Put(bytes, offsetof(PERF_DATA_BLOCK, TotalByteLength), static_cast<DWORD>(bytes.size()));
   if (layout) *layout = where;
   return bytes;
@@ -214,7 +215,8 @@ TEST(PerfProcessBlock, NoInstancesMarkerReadsNothingBeyondTheBlock) {
 // fills a slot only when everything read of it (up to its id) lies before the cut.
 TEST(PerfProcessBlock, TruncatedBlocksAreReadOnlyUpToTheirEnd) {
   Layout layout;
-  const std::vector<unsigned char> block = BuildBlock({{L"first", 8}, {L"second", 12}, {L"third", 16}}, ID_PROCESS_INDEX, &layout);
+  const std::vector<unsigned char> block =
+      BuildBlock({{L"first", 8}, {L"second", 12}, {L"third", 16}}, ID_PROCESS_INDEX, &layout);
   for (std::size_t size = 0; size <= block.size(); ++size) {
     const std::vector<unsigned char> cut(block.begin(), block.begin() + size);
     const Parsed parsed = Parse(cut);
@@ -296,8 +298,8 @@ PerfCounterIndexes ParseNames(const std::string& names) {
 }
 
 TEST(PerfCounterNames, FindTheProcessObjectAndTheIdCounter) {
-  const PerfCounterIndexes found = ParseNames(
-      Names({"1", "1847", "2", "System", "230", "Process", "6", "% Processor Time", "784", "ID Process"}));
+  const PerfCounterIndexes found =
+      ParseNames(Names({"1", "1847", "2", "System", "230", "Process", "6", "% Processor Time", "784", "ID Process"}));
   EXPECT_STREQ("230", found.processObject);
   EXPECT_EQ(784u, found.processIdCounter);
 }

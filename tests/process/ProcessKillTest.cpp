@@ -28,10 +28,13 @@ enum class Expected { Terminates, FindsNothing, NotAttempted };
 Expected KillOnThisPlatform() {
   switch (VersionOfThisProgram()) {
     case WineVersion::Win98:
-    case WineVersion::WinXp: return Expected::Terminates;
+    case WineVersion::WinXp:
+      return Expected::Terminates;
     case WineVersion::Nt40:
-    case WineVersion::Win7: return Expected::FindsNothing;
-    case WineVersion::Win31: return Expected::NotAttempted;
+    case WineVersion::Win7:
+      return Expected::FindsNothing;
+    case WineVersion::Win31:
+      return Expected::NotAttempted;
   }
   return Expected::NotAttempted;
 }

@@ -72,8 +72,9 @@ bool RunningTarget::Start(const std::string& imagePath, Protection protection, c
   std::vector<std::string> args = {ready};
   if (protection == Protection::Unkillable) args.push_back("unkillable");
   if (protection == Protection::Unlistable) args.push_back("unlistable");
-  const bool started = child_.Start("wait", args, imagePath, workingFolder.empty() ? FolderOf(imagePath) : workingFolder) &&
-                       WaitForSignal(event, READY_WAIT_MS);
+  const bool started =
+      child_.Start("wait", args, imagePath, workingFolder.empty() ? FolderOf(imagePath) : workingFolder) &&
+      WaitForSignal(event, READY_WAIT_MS);
   if (event) CloseHandle(event);
   return started;
 }
@@ -94,9 +95,9 @@ TestService::TestService(const std::string& name, const std::string& imagePath, 
     : name_(name) {
   const std::string command = "\"" + imagePath + "\" --child service " + name + " " + behaviour;
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = CreateServiceA(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                     command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+  SC_HANDLE service = CreateServiceA(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                     SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(), nullptr, nullptr,
+                                     nullptr, nullptr, nullptr);
   installed_ = service != nullptr;
   if (service) CloseServiceHandle(service);
   if (manager) CloseServiceHandle(manager);

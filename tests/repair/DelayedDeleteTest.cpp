@@ -54,7 +54,8 @@ TEST_F(DelayedDeleteTest, TheEntryEndsTheRenameSection) {
   } cases[] = {
       {"section before another", "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nk=1\r\n",
        "[rename]\r\nNUL=C:\\OLD.EXE\r\n" + kEntry + "[other]\r\nk=1\r\n"},
-      {"last section, mixed case", "[boot]\r\nk=1\r\n[ReName]\r\nA=B\r\n", "[boot]\r\nk=1\r\n[ReName]\r\nA=B\r\n" + kEntry},
+      {"last section, mixed case", "[boot]\r\nk=1\r\n[ReName]\r\nA=B\r\n",
+       "[boot]\r\nk=1\r\n[ReName]\r\nA=B\r\n" + kEntry},
       {"capitals, nothing in it", "[RENAME]\r\n", "[RENAME]\r\n" + kEntry},
       {"no section", "[boot]\r\nk=1\r\n", "[boot]\r\nk=1\r\n[rename]\r\n" + kEntry},
       {"empty file", "", "[rename]\r\n" + kEntry},
@@ -64,9 +65,11 @@ TEST_F(DelayedDeleteTest, TheEntryEndsTheRenameSection) {
       {"a second [rename] section", "[rename]\r\nA=B\r\n[x]\r\n[rename]\r\n",
        "[rename]\r\nA=B\r\n" + kEntry + "[x]\r\n[rename]\r\n"},
       // A line longer than a read piece: its later pieces are no headers.
-      {"long line", "[rename]\r\n" + longLine + "[y]\r\n[z]\r\n", "[rename]\r\n" + longLine + "[y]\r\n" + kEntry + "[z]\r\n"},
+      {"long line", "[rename]\r\n" + longLine + "[y]\r\n[z]\r\n",
+       "[rename]\r\n" + longLine + "[y]\r\n" + kEntry + "[z]\r\n"},
       {"long header line", "[rename]" + longLine + "\r\n", "[rename]" + longLine + "\r\n" + kEntry},
-      {"zero bytes kept", std::string("[boot]\r\nk=a\0b\r\n", 15), std::string("[boot]\r\nk=a\0b\r\n", 15) + "[rename]\r\n" + kEntry},
+      {"zero bytes kept", std::string("[boot]\r\nk=a\0b\r\n", 15),
+       std::string("[boot]\r\nk=a\0b\r\n", 15) + "[rename]\r\n" + kEntry},
   };
   for (const auto& c : cases) EXPECT_EQ(c.after, AddTo(c.before)) << c.why;
 }

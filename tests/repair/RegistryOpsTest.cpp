@@ -178,7 +178,8 @@ TEST_F(AutorunScanTest, BareNamesAreRemovedOnlyWhenTheFileIsInASystemFolder) {
 TEST_F(AutorunScanTest, MatchingValuesInARowAreAllRemoved) {
   Infected("C:\\Quellor-Tests\\Autorun\\v.exe");
   for (const char* what : {"1", "2", "3", "4", "5"})
-    ASSERT_NO_FATAL_FAILURE(Put(what, std::strcmp(what, "4") == 0 ? "c:\\keep.exe" : "c:\\quellor-tests\\autorun\\v.exe"));
+    ASSERT_NO_FATAL_FAILURE(
+        Put(what, std::strcmp(what, "4") == 0 ? "c:\\keep.exe" : "c:\\quellor-tests\\autorun\\v.exe"));
   // The test relies on the values being enumerated in the order they were made.
   std::vector<std::string> names;
   for (const std::string& name : ValueNames(RUN_KEY))
@@ -195,7 +196,8 @@ TEST_F(AutorunScanTest, LongDataLongExpansionsAndLongNamesStayBounded) {
   Infected("C:\\Quellor-Tests\\Autorun\\v.exe");
   ASSERT_NO_FATAL_FAILURE(Put("long data", "\"c:\\quellor-tests\\autorun\\v.exe\" " + std::string(1000, 'a')));
   ASSERT_NO_FATAL_FAILURE(Put("long expansion", "%QUELLOR_TEST_LONG%\\v.exe"));
-  ASSERT_NO_FATAL_FAILURE(Put("long expansion after the path", "c:\\quellor-tests\\autorun\\v.exe %QUELLOR_TEST_LONG%"));
+  ASSERT_NO_FATAL_FAILURE(
+      Put("long expansion after the path", "c:\\quellor-tests\\autorun\\v.exe %QUELLOR_TEST_LONG%"));
   Scan();
   EXPECT_FALSE(Present("long data")) << "read in part, still starts the file";
   EXPECT_TRUE(Present("long expansion"));

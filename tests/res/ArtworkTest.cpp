@@ -174,7 +174,8 @@ TEST(Artwork, ThreeDColourMappingChangesNoPicture) {
           << Label(row) << " at " << i % drawn.width << "," << i / drawn.width;
     }
     for (COLORREF entry : drawn.table) {
-      for (COLORREF grey : LOADMAP3D_GREYS) EXPECT_NE(grey, entry) << Label(row) << ": colour table holds " << Show(grey);
+      for (COLORREF grey : LOADMAP3D_GREYS)
+        EXPECT_NE(grey, entry) << Label(row) << ": colour table holds " << Show(grey);
     }
   }
 }
@@ -192,7 +193,8 @@ TEST(Artwork, ButtonStatesLookDifferent) {
     }
     ASSERT_GE(states.size(), 2u) << base;
     for (size_t a = 0; a < states.size(); ++a)
-      for (size_t b = a + 1; b < states.size(); ++b) EXPECT_NE(states[a], states[b]) << base << " states " << a << "/" << b;
+      for (size_t b = a + 1; b < states.size(); ++b)
+        EXPECT_NE(states[a], states[b]) << base << " states " << a << "/" << b;
   }
 }
 
@@ -249,8 +251,7 @@ TEST_F(SkinTest, TitleBandIsFlatBehindTheSubTitle) {
   const POINT topLeft = Plan(31, 25);
   const POINT bottomRight = Plan(31 + 244, 25 + 11);
   for (int y = topLeft.y - 4; y <= bottomRight.y + 1; ++y)
-    for (int x = 2; x < SKIN_WIDTH - 3; ++x)
-      ASSERT_EQ(Show(TITLE_BAND), Show(skin_.At(x, y))) << x << "," << y;
+    for (int x = 2; x < SKIN_WIDTH - 3; ++x) ASSERT_EQ(Show(TITLE_BAND), Show(skin_.At(x, y))) << x << "," << y;
 }
 
 TEST_F(SkinTest, BodyShowsAroundTheControls) {
@@ -265,8 +266,9 @@ TEST_F(SkinTest, ButtonsSitOnTheirOwnBackgroundColour) {
   };
   // Each button's picture, put at its planned place, has the skin's colour
   // under each of its corners, so no seam shows around it.
-  const Placed placed[] = {{"SCAN_NOTFOCUS", 11, 40}, {"DOWNLOAD_NOTFOCUS", 189, 40}, {"X_NOTFOCUS", 290, 3},
-                           {"OK_NOTFOCUS", 128, 177}, {"DLINK_NOTFOCUS", 61, 133}, {"ULINK_NOTFOCUS", 77, 177},
+  const Placed placed[] = {{"SCAN_NOTFOCUS", 11, 40},        {"DOWNLOAD_NOTFOCUS", 189, 40},
+                           {"X_NOTFOCUS", 290, 3},           {"OK_NOTFOCUS", 128, 177},
+                           {"DLINK_NOTFOCUS", 61, 133},      {"ULINK_NOTFOCUS", 77, 177},
                            {"HALVEXLOGO_NOTFOCUS", 277, 174}};
   for (const Placed& p : placed) {
     BitmapRow row = {p.name, 0, 0, 0, 0, NO_CHECK};
@@ -277,7 +279,8 @@ TEST_F(SkinTest, ButtonsSitOnTheirOwnBackgroundColour) {
     ASSERT_LE(at.y + picture.height, SKIN_HEIGHT - 2) << p.name << " runs off the visible skin";
     for (int cx : {0, picture.width - 1})
       for (int cy : {0, picture.height - 1})
-        EXPECT_EQ(Show(picture.At(cx, cy)), Show(skin_.At(at.x + cx, at.y + cy))) << p.name << " corner " << cx << "," << cy;
+        EXPECT_EQ(Show(picture.At(cx, cy)), Show(skin_.At(at.x + cx, at.y + cy)))
+            << p.name << " corner " << cx << "," << cy;
   }
 }
 
@@ -333,8 +336,8 @@ TEST(Artwork, ProgramIconHoldsThreeSizesAndLoads) {
   EXPECT_EQ((std::set<int>{16, 32, 48}), sizes);
 
   for (int px : {16, 32, 48}) {
-    HICON icon = static_cast<HICON>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON, px, px, 0));
+    HICON icon =
+        static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON, px, px, 0));
     ASSERT_NE(nullptr, icon) << px;
     ICONINFO info = {};
     ASSERT_TRUE(GetIconInfo(icon, &info)) << px;

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr DWORD CHILD_LIFETIME_MS = 10 * 60 * 1000;  // a child never outlives a stuck test for long
-constexpr DWORD CHILD_READY_MS = 10000;                // time a child gets to open its file
+constexpr DWORD CHILD_READY_MS = 10000;              // time a child gets to open its file
 
 std::map<std::string, ChildMain>& Modes() {
   static std::map<std::string, ChildMain> modes;
@@ -101,8 +101,8 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   return *this;
 }
 
-bool ChildProcess::Start(const std::string& mode, const std::vector<std::string>& args,
-                         const std::string& executable, const std::string& workingFolder) {
+bool ChildProcess::Start(const std::string& mode, const std::vector<std::string>& args, const std::string& executable,
+                         const std::string& workingFolder) {
   Kill();
   const std::string exe = executable.empty() ? OwnExecutablePath() : executable;
   std::string command = Quote(exe) + " --child " + mode;

@@ -36,8 +36,8 @@ class ChildProcess {
 
   // Starts executable (this program by default) in child mode. workingFolder
   // empty: the caller's. Returns false when the process could not be created.
-  bool Start(const std::string& mode, const std::vector<std::string>& args = {},
-             const std::string& executable = "", const std::string& workingFolder = "");
+  bool Start(const std::string& mode, const std::vector<std::string>& args = {}, const std::string& executable = "",
+             const std::string& workingFolder = "");
   bool Running() const;
   // Waits for the end; returns the exit code, or STILL_ACTIVE after timeout.
   DWORD WaitForExit(DWORD milliseconds);
@@ -52,9 +52,9 @@ class ChildProcess {
 
 // Named events between a test and its children, every wait bounded.
 std::string UniqueEventName(const std::string& stem);
-HANDLE CreateSignal(const std::string& name);         // manual-reset, unsignalled
+HANDLE CreateSignal(const std::string& name);          // manual-reset, unsignalled
 bool WaitForSignal(HANDLE event, DWORD milliseconds);  // true when signalled in time
-bool RaiseSignal(const std::string& name);            // opens the event and sets it
+bool RaiseSignal(const std::string& name);             // opens the event and sets it
 
 // Built-in modes:
 //   "hold-file <path> <ready-event>": opens path without sharing, raises the

@@ -6,5 +6,4 @@
 
 // Writes the sample of a variant table row (1-based) below a test tree and
 // returns its path; a failure to write it fails the running test.
-std::string PlantSample(const TempTree& tree, int row, const std::string& name,
-                        SampleKind kind = SampleKind::Match);
+std::string PlantSample(const TempTree& tree, int row, const std::string& name, SampleKind kind = SampleKind::Match);

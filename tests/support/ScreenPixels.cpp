@@ -40,7 +40,8 @@ PixelImage CopyFrom(HDC source, int x, int y, int width, int height) {
       image.width = width;
       image.height = height;
       image.pixels.reserve(static_cast<std::size_t>(width) * height);
-      for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) image.pixels.push_back(FromQuad(quads[i]));
+      for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i)
+        image.pixels.push_back(FromQuad(quads[i]));
     }
     SelectObject(memory, previous);
   }

@@ -2,14 +2,13 @@
 
 #include <utility>
 
-#include "tests/support/TestFiles.h"
 #include "repair/Quarantine.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 // Reads one value's type and bytes; false when it is not there.
-bool ReadValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD& type,
-               std::vector<BYTE>& data) {
+bool ReadValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD& type, std::vector<BYTE>& data) {
   HKEY key;
   if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   DWORD size = 0;
@@ -76,10 +75,8 @@ SavedRegistryValue::SavedRegistryValue(HKEY root, std::string keyPath, std::stri
 }
 
 SavedRegistryValue::~SavedRegistryValue() {
-  if (existed_)
-    SetValue(root_, keyPath_, name_, type_, data_.data(), static_cast<DWORD>(data_.size()));
-  else
-    DeleteValue(root_, keyPath_, name_);
+  if (existed_) SetValue(root_, keyPath_, name_, type_, data_.data(), static_cast<DWORD>(data_.size()));
+  else DeleteValue(root_, keyPath_, name_);
 }
 
 SavedRegistryKey::SavedRegistryKey(HKEY root, std::string keyPath) : root_(root), keyPath_(std::move(keyPath)) {
@@ -101,8 +98,7 @@ SavedRegistryKey::SavedRegistryKey(HKEY root, std::string keyPath) : root_(root)
 SavedRegistryKey::~SavedRegistryKey() {
   if (!saved_) return;
   HKEY key;
-  if (RegCreateKeyExA(root_, keyPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExA(root_, keyPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
   RegCloseKey(key);
   for (const Value& value : values_)
@@ -132,11 +128,9 @@ MachineStateGuard::~MachineStateGuard() {
 bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data,
               DWORD size) {
   HKEY key;
-  if (RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
-  const bool set =
-      RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  const bool set = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
   RegCloseKey(key);
   return set;
 }
@@ -160,8 +154,8 @@ bool KeyExists(const std::string& keyPath) {
 
 bool CreateKey(const std::string& keyPath) {
   HKEY key;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
     return false;
   RegCloseKey(key);
   return true;

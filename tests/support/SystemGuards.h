@@ -97,10 +97,8 @@ class QuarantineGuard {
 };
 
 // Registry helpers (HKEY_LOCAL_MACHINE unless a root is given).
-bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data,
-              DWORD size);
-bool SetString(const std::string& keyPath, const std::string& name, const std::string& data,
-               DWORD type = REG_SZ);
+bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size);
+bool SetString(const std::string& keyPath, const std::string& name, const std::string& data, DWORD type = REG_SZ);
 bool ValueExists(const std::string& keyPath, const std::string& name);
 bool KeyExists(const std::string& keyPath);
 bool CreateKey(const std::string& keyPath);

@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t FILE_ALIGNMENT = 0x200;
 constexpr uint32_t SECTION_ALIGNMENT = 0x1000;
 constexpr uint32_t IMAGE_BASE = 0x400000;
-constexpr uint16_t SYSTEM_VERSION = 4;  // OS and subsystem version 4.0
+constexpr uint16_t SYSTEM_VERSION = 4;       // OS and subsystem version 4.0
 constexpr uint32_t RESERVE_SIZE = 0x100000;  // stack and heap
 constexpr uint32_t COMMIT_SIZE = 0x1000;
 constexpr uint32_t DIRECTORY_COUNT = 16;
@@ -136,8 +136,8 @@ bool WindowHolds(const std::vector<unsigned char>& b, uint32_t at, const unsigne
 
 }  // namespace
 
-bool BuildSample(const VariantRecord& record, SampleKind kind, std::vector<unsigned char>& bytes,
-                 SampleLayout* layout, int window) {
+bool BuildSample(const VariantRecord& record, SampleKind kind, std::vector<unsigned char>& bytes, SampleLayout* layout,
+                 int window) {
   bytes.clear();
   const uint32_t fileSize = record.fileSize;
   if (fileSize < SAMPLE_HEADERS_SIZE + FILE_ALIGNMENT) return false;

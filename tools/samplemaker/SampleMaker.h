@@ -10,15 +10,15 @@
 // that a variant record recognises them, never code that runs.
 
 enum class SampleKind {
-  Match,             // the record's size, sections and both signature windows
-  WindowByteChanged, // as Match, with one byte of one window changed
-  NotPe,             // the record's size, but no PE signature
-  TruncatedHeaders,  // the PE headers cut off inside the optional header
+  Match,              // the record's size, sections and both signature windows
+  WindowByteChanged,  // as Match, with one byte of one window changed
+  NotPe,              // the record's size, but no PE signature
+  TruncatedHeaders,   // the PE headers cut off inside the optional header
 };
 
 struct SampleLayout {
-  uint32_t entryPoint = 0;   // AddressOfEntryPoint written to the header
-  uint32_t window1 = 0;      // file offsets of the two signature windows
+  uint32_t entryPoint = 0;  // AddressOfEntryPoint written to the header
+  uint32_t window1 = 0;     // file offsets of the two signature windows
   uint32_t window2 = 0;
   uint16_t sections = 0;
 };

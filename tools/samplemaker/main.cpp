@@ -30,8 +30,10 @@ bool ParseKind(const char* text, SampleKind& kind, int& window) {
   window = 1;
   if (std::strcmp(text, "match") == 0) kind = SampleKind::Match;
   else if (std::strcmp(text, "window1") == 0) kind = SampleKind::WindowByteChanged;
-  else if (std::strcmp(text, "window2") == 0) { kind = SampleKind::WindowByteChanged; window = 2; }
-  else if (std::strcmp(text, "notpe") == 0) kind = SampleKind::NotPe;
+  else if (std::strcmp(text, "window2") == 0) {
+    kind = SampleKind::WindowByteChanged;
+    window = 2;
+  } else if (std::strcmp(text, "notpe") == 0) kind = SampleKind::NotPe;
   else if (std::strcmp(text, "truncated") == 0) kind = SampleKind::TruncatedHeaders;
   else return false;
   return true;

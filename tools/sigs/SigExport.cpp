@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int64_t LARGEST_EXAMINED_LENGTH = INT32_MAX;  // files of 2 GiB and more are never examined
-constexpr int64_t WRAP = int64_t{1} << 32;                // the size test's 32-bit arithmetic
+constexpr int64_t WRAP = int64_t{1} << 32;              // the size test's 32-bit arithmetic
 // The word a marker file begins with, in any letter case (the marker scanner's test).
 constexpr char MARKER_WORD[] = "begin";
 constexpr std::size_t MARKER_WORD_LENGTH = sizeof MARKER_WORD - 1;
@@ -315,9 +315,7 @@ LengthRange MarkerLengths(const MarkerRecord& record) {
   return Clip(std::max<int64_t>(range.low, record.patternLength), range.matches ? range.high : -1);
 }
 
-std::string RecordName(const char* field, std::size_t size) {
-  return std::string(field, strnlen(field, size));
-}
+std::string RecordName(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
 std::string ClamAvDatabase() {
   std::string out = CLAMAV_HEADER;

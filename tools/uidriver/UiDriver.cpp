@@ -28,8 +28,8 @@ bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_
 
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                       nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
   if (size > 0)
     WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
@@ -93,8 +93,8 @@ Program::~Program() {
   if (process_) CloseHandle(process_);
 }
 
-bool LaunchProcess(const std::string& path, std::string commandLine, const std::string& workingFolder,
-                   HANDLE& process, DWORD& id) {
+bool LaunchProcess(const std::string& path, std::string commandLine, const std::string& workingFolder, HANDLE& process,
+                   DWORD& id) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};

@@ -14,8 +14,8 @@ inline constexpr DWORD MESSAGE_TIMEOUT_MS = 5000;
 
 // Starts path with the given command line in workingFolder (the caller's when
 // empty); fills process (owned by the caller) and id. False when it cannot start.
-bool LaunchProcess(const std::string& path, std::string commandLine, const std::string& workingFolder,
-                   HANDLE& process, DWORD& id);
+bool LaunchProcess(const std::string& path, std::string commandLine, const std::string& workingFolder, HANDLE& process,
+                   DWORD& id);
 
 // A program started by the driver, or found through one of its windows.
 class Program {

@@ -130,7 +130,9 @@ int Hold(const char* path, DWORD seconds) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "scan") == 0) return Scan(Seconds(argc, argv, 2, DEFAULT_SCAN_SECONDS));
-  if (argc >= 2 && std::strcmp(argv[1], "close") == 0) return Close(Seconds(argc, argv, 2, ANSWER_WAIT_MS / MS_PER_SECOND));
-  if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) return Hold(argv[2], Seconds(argc, argv, 3, DEFAULT_HOLD_SECONDS));
+  if (argc >= 2 && std::strcmp(argv[1], "close") == 0)
+    return Close(Seconds(argc, argv, 2, ANSWER_WAIT_MS / MS_PER_SECOND));
+  if (argc >= 3 && std::strcmp(argv[1], "hold") == 0)
+    return Hold(argv[2], Seconds(argc, argv, 3, DEFAULT_HOLD_SECONDS));
   return Usage();
 }

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramTexts.h"
 #include "engine/Detection.h"
 #include "engine/MarkerScanner.h"
 #include "engine/PeLocator.h"
-#include "common/ProgramTexts.h"
 #include "engine/ScanState.h"
 #include "tools/samplemaker/SampleMaker.h"
 #include "tools/sigs/SigExport.h"
@@ -232,9 +232,9 @@ class SigsEngines : public ::testing::Test {
     ASSERT_EQ(RunCommand(std::string(SIGS_TOOL) + " clamav > " + (work / "quellor.ldb").string()).exitCode, 0);
     ASSERT_EQ(RunCommand(std::string(SIGS_TOOL) + " yara > " + (work / "quellor.yar").string()).exitCode, 0);
     clamscan_ = new CommandRun(RunCommand(std::string(CLAMSCAN_PROGRAM) + " --no-summary --infected --allmatch -d " +
-                                   (work / "quellor.ldb").string() + " -r " + Folder().string()));
+                                          (work / "quellor.ldb").string() + " -r " + Folder().string()));
     yara_ = new CommandRun(RunCommand(std::string(YARA_PROGRAM) + " --fail-on-warnings -m -r " +
-                               (work / "quellor.yar").string() + " " + Folder().string()));
+                                      (work / "quellor.yar").string() + " " + Folder().string()));
   }
 
   static void TearDownTestSuite() {
@@ -361,9 +361,9 @@ TEST(SigsTool, HelpAndArgumentsGiveTheirExitCodes) {
       {"--help", 0, "ClamAV's EP+n counts from the entry point's file"},  // the reach is explained
       {"clamav", 0, "W32/VelTrix.Agu.Trojan;"},
       {"yara", 0, "import \"pe\""},
-      {"", 2, nullptr},               // nothing to write
-      {"snort", 2, nullptr},          // no such format
-      {"clamav yara", 2, nullptr},    // one format per run
+      {"", 2, nullptr},             // nothing to write
+      {"snort", 2, nullptr},        // no such format
+      {"clamav yara", 2, nullptr},  // one format per run
   };
   for (const Case& c : cases) {
     const CommandRun run = RunCommand(std::string(SIGS_TOOL) + " " + c.arguments);
@@ -381,12 +381,12 @@ TEST(SigsLengths, SizeTestsBecomeLengthRanges) {
     int64_t low, high;
   } cases[] = {
       {SIZE_EXACT, 72192, true, 72192, 72192},
-      {SIZE_EXACT, 0x80000000u, false, 0, 0},            // no examined file is 2 GiB long
+      {SIZE_EXACT, 0x80000000u, false, 0, 0},                // no examined file is 2 GiB long
       {SIZE_NEAR, 10000, true, 10000 - 4095, 10000 + 4095},  // d = +-4096 fails
-      {SIZE_NEAR, 100, true, 0, 100 + 4095},             // no negative lengths
-      {SIZE_NEAR, 0xFFFFFFFFu, true, 0, 4094},           // the 32-bit difference wraps
+      {SIZE_NEAR, 100, true, 0, 100 + 4095},                 // no negative lengths
+      {SIZE_NEAR, 0xFFFFFFFFu, true, 0, 4094},               // the 32-bit difference wraps
       {SIZE_ANY, 5, true, 0, INT32_MAX},
-      {4, 72192, false, 0, 0},                           // an unknown mode never matches
+      {4, 72192, false, 0, 0},  // an unknown mode never matches
   };
   for (const Case& c : cases) {
     VariantRecord record = {};
