@@ -120,7 +120,7 @@ wine 'T:\quellor-uidriver.exe' hold 'C:\ProgramData\Updater\locked.exe' "$gui_li
 holder=$!
 for _ in $(seq 1 100); do grep -q Holding "$hold_log" 2>/dev/null && break; sleep 0.1; done
 grep -q Holding "$hold_log" || { echo "the file holder did not start" >&2; exit 1; }
-echo "  held open by a running process: C:\\ProgramData\\Updater\\locked.exe"
+echo "  mapped by a running process, as a program maps its image: C:\\ProgramData\\Updater\\locked.exe"
 
 rc=0
 if [ -n "${DISPLAY:-}" ] && [ $xvfb -eq 0 ]; then

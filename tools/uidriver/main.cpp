@@ -4,10 +4,10 @@
 //                                          dialog, waits for the end, prints
 //                                          the report and the statistics
 //   quellor-uidriver close [seconds]       presses OK and waits for the end
-//   quellor-uidriver hold <file> [seconds] keeps file open, sharing it for
-//                                          reading only: a running process
-//                                          that others can read the file of,
-//                                          but not delete it
+//   quellor-uidriver hold <file> [seconds] keeps file mapped as a program's
+//                                          image, as a running program's own
+//                                          file is: it cannot be deleted, but
+//                                          it can be moved
 #include <windows.h>
 
 #include <cstdio>
@@ -115,14 +115,17 @@ int Close(DWORD seconds) {
   return 0;
 }
 
+// LoadLibraryEx's flag that maps a file as an image without running it (from
+// Vista; the demo runs under Wine).
+constexpr DWORD AS_IMAGE_RESOURCE = 0x00000020;
+
 int Hold(const char* path, DWORD seconds) {
-  HANDLE file =
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Fail("cannot open the file to hold");
+  HMODULE image = LoadLibraryExA(path, nullptr, AS_IMAGE_RESOURCE);
+  if (!image) return Fail("cannot map the file to hold");
   std::printf("Holding %s\n", path);
   std::fflush(stdout);
   Sleep(seconds * MS_PER_SECOND);  // the holder's lifetime, not a wait for anything
-  CloseHandle(file);
+  FreeLibrary(image);
   return 0;
 }
 
