@@ -231,7 +231,7 @@ int PrintCallCosts() {
 // styles only and lists the dialog windows by class, so it sends the program
 // no message while it scans. (Reading a control's text is a message that the
 // scan's thread answers between two entries; at 200 looks a second, with a
-// lookup of every top-level window, that adds 5 to 10 % to what is measured.)
+// lookup of every top-level window, that adds about 5 % to what is measured.)
 bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 bool OtherDialogShown(DWORD processId, HWND mainWindow) {

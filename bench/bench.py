@@ -389,21 +389,30 @@ def measure(m, pool, table, count, rounds, fixed, clamscan_rounds):
         if "e" in result:
             result["ratios"]["c/e"] = result["c"]["rate"] / result["e"]["rate"]
         if "q" in result:
-            # quellor.exe's walk: its time less the fixed cost, over b's time
-            # of the same round; q-/b also leaves out the detections.
-            q = result["q"]
-            q["walk"] = q["seconds"] - fixed["fixed"]
-            q["rate"] = files / q["walk"]
-            q["us_per_file"] = q["walk"] / files * 1e6
-            result["ratios"]["q/b"] = q["walk"] / result["b"]["seconds"]
-            result["ratios"]["q-/b"] = (q["seconds"] - fixed["with_detections"]) / result["b"]["seconds"]
+            add_program_figures(result, fixed, files)
         per_round.append(result)
         print("  %7d files, round %d (%s): %s | %s" % (
             files, r + 1, "".join(order),
             "  ".join("%s %.0f/s" % (k, result[k]["rate"]) for k in MODES if k in result),
             "  ".join("%s %.2f" % kv for kv in result["ratios"].items())), flush=True)
         load.append(os.getloadavg()[0])
-    summary = {"count": count, "files": files, "folders": manifest["folders"], "kinds": manifest["kinds"],
+    return summarize(count, manifest, per_round, load, fixed is not None)
+
+
+def add_program_figures(result, fixed, files):
+    """quellor.exe's walk in one round: its time less the fixed cost, per file and over b's time of the same
+    round; q-/b also leaves out the detections (the time on the samples-only drive)."""
+    q, b = result["q"], result["b"]["seconds"]
+    q["walk"] = q["seconds"] - fixed["fixed"]
+    q["rate"] = files / q["walk"]
+    q["us_per_file"] = q["walk"] / files * 1e6
+    result["ratios"]["q/b"] = q["walk"] / b
+    result["ratios"]["q-/b"] = (q["seconds"] - fixed["with_detections"]) / b
+
+
+def summarize(count, manifest, per_round, load, with_program):
+    """One size's figures: medians over the rounds, of the rounds' own ratios for the ratios."""
+    summary = {"count": count, "files": manifest["files"], "folders": manifest["folders"], "kinds": manifest["kinds"],
                "planted": len(manifest["planted"]), "expected_opened": manifest["expected_opened"],
                "rounds": per_round, "load": load}
     summary["median_rate"] = {k: median([x[k]["rate"] for x in per_round if k in x]) for k in MODES}
@@ -414,7 +423,7 @@ def measure(m, pool, table, count, rounds, fixed, clamscan_rounds):
     summary["found"] = {k: sorted({x[k]["found"] for x in per_round if k in x}) for k in "cdeq"}
     summary["false"] = {k: sorted({x[k].get("false", 0) for x in per_round if k in x}) for k in "ce"}
     summary["peak_ws"] = {k: max(x[k]["peak_ws"] for x in per_round) for k in "abcd"}
-    if fixed is not None:
+    if with_program:
         summary["median_walk"] = median([x["q"]["walk"] for x in per_round])
         summary["scanned"] = sorted({x["q"]["scanned"] for x in per_round})
     return summary
