@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The scan benchmark: files per second of the bare listing, of the listing with
 # the walk's window calls, of the program's walk with and without its notify
-# window, and of clamscan, on generated trees of the given file counts; then
-# quellor.exe itself from the SCAN press to the final status.
+# window, of clamscan and of quellor.exe itself (its window shown, from the SCAN
+# press to the final status, less its fixed cost: a scan of an empty drive), in
+# interleaved rounds on generated trees of the given file counts.
 #
-#   scripts/bench.sh [--rounds R] [--no-program] N...   for instance 10000 100000 300000
+#   scripts/bench.sh [--rounds R] [--no-program] [--fixed-runs K]
+#                    [--clamscan-rounds R] [--clamscan-upto N] N...
+#                                                        for instance 10000 100000 300000
 #   scripts/bench.sh --clean                             deletes the trees and the bench machine
 #
 # The bench machine is a Wine prefix of its own (build/benchmark/wineprefix) whose
@@ -21,7 +24,7 @@ if [ "${1:-}" = "--clean" ]; then
   rm -rf "$bench"
   exit 0
 fi
-[ $# -gt 0 ] || { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[ $# -gt 0 ] || { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 scripts/install-prereqs.sh --bench || exit 1
 cmake --preset x64 >/dev/null && cmake --build --preset x64 -j"$(nproc)" \
   --target quellor scan_bench quellor-sample quellor-uidriver >/dev/null || exit 1
