@@ -317,11 +317,16 @@ LRESULT CScanDlg::OnStatusText(WPARAM, LPARAM) {
 // first, so that the file stands there with its line.
 LRESULT CScanDlg::OnReportLine(WPARAM, LPARAM) {
   m_statusLine.PaintPending();
-  if (m_reportList.GetCount() >= REPORT_LIST_LIMIT && scanState.keepList == 0) m_reportList.ResetContent();
+  // The list draws once for the line, with the next message, rather than at
+  // each of the changes below (each redraws its scroll bars at once).
+  m_reportList.SendMessage(WM_SETREDRAW, FALSE);
+  if (m_reportList.GetCount() >= REPORT_LIST_LIMIT && !scanState.keepList) m_reportList.ResetContent();
   m_reportList.AddString(BoundedText(scanState.reportLine));
   const int count = m_reportList.GetCount();
   if (count > 2) m_reportList.SetCurSel(count - 1);
   UpdateListExtent();
+  m_reportList.SendMessage(WM_SETREDRAW, TRUE);
+  m_reportList.Invalidate();
   return 0;
 }
 

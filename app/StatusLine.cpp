@@ -24,7 +24,7 @@ void CStatusLine::ShowText(const char* text, bool paintNow) {
     return;
   }
   m_paintPending = true;
-  if (!m_timerSet) m_timerSet = SetTimer(PENDING_PAINT_TIMER, STATUS_FRAME_MS - sinceLastPaint) != 0;
+  if (!m_timerSet) m_timerSet = SetTimer(PENDING_PAINT_TIMER, STATUS_FRAME_MS) != 0;
 }
 
 void CStatusLine::PaintPending() {
@@ -37,7 +37,17 @@ LRESULT CStatusLine::OnSetText(WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcA(m_hWnd, WM_SETTEXT, wParam, lParam);
 }
 
-void CStatusLine::OnTimer(UINT_PTR) { PaintPending(); }
+// The timer ticks once a frame interval while texts keep coming, and paints a
+// waiting text whose interval has passed; it stops once nothing waits. Set and
+// stopped once a walk, not once a paint.
+void CStatusLine::OnTimer(UINT_PTR) {
+  if (!m_paintPending) {
+    KillTimer(PENDING_PAINT_TIMER);
+    m_timerSet = false;
+    return;
+  }
+  if (::GetTickCount() - m_lastPaint >= STATUS_FRAME_MS) PaintNow();
+}
 
 // The paint itself comes with the next message the thread takes (the walk
 // takes one between any two entries), as the platform's own paints do. The
@@ -46,6 +56,4 @@ void CStatusLine::PaintNow() {
   Invalidate(FALSE);
   m_lastPaint = ::GetTickCount();
   m_paintPending = false;
-  if (m_timerSet) KillTimer(PENDING_PAINT_TIMER);  // a paint waits no more
-  m_timerSet = false;
 }
