@@ -34,13 +34,16 @@ run_programs() {
     filter=$(awk -v n="$name" '$1 == n { f = f (f ? ":" : "") $2 } END { print f }' "$src/scripts/vm32/filters.txt")
     args=()
     [ -n "$filter" ] && args=("--gtest_filter=-$filter")
-    timeout -k 10 $limit "$src/scripts/wine-run.sh" "$machine" "$machine/bin/$exe" "${args[@]}" \
+    # The UI tests' screenshots (and the status line's, when it fails) come
+    # back in the results' shots folder.
+    QUELLOR_SCREENSHOTS='T:\shots' timeout -k 10 $limit "$src/scripts/wine-run.sh" "$machine" "$machine/bin/$exe" "${args[@]}" \
       > "$out/logs/$name.log" 2>&1 </dev/null
     rc=$?
     echo "$rc $(elapsed "$t0")" > "$out/status/$name"
     echo "job: $name exit $rc in $(elapsed "$t0") s"
   done < "$out/runs.txt"
   "$src/scripts/wineprefix.sh" stop "$machine"
+  if [ -d "$machine/bin/shots" ]; then cp -a "$machine/bin/shots" "$out/"; fi
 }
 
 run_demo() {

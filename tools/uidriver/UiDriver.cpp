@@ -250,6 +250,40 @@ bool WaitForPostedMessages(const Program& program, HWND list, DWORD milliseconds
   });
 }
 
+namespace {
+
+// The processor time a thread has used, in 100 ns units.
+bool ThreadTime(HANDLE thread, ULONGLONG& time) {
+  FILETIME created, ended, kernel, user;
+  if (!GetThreadTimes(thread, &created, &ended, &kernel, &user)) return false;
+  const auto value = [](const FILETIME& t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  time = value(kernel) + value(user);
+  return true;
+}
+
+}  // namespace
+
+bool WaitUntilThreadIdle(const Program& program, HWND window, DWORD quietMs, DWORD milliseconds) {
+  HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(window, nullptr));
+  if (!thread) return false;
+  ULONGLONG last = 0;
+  ULONGLONG now = 0;
+  bool readable = ThreadTime(thread, last);
+  DWORD quietSince = GetTickCount();
+  const bool idle = readable && WaitUntil(program, milliseconds, [&] {
+                      readable = ThreadTime(thread, now);
+                      if (readable && now != last) {
+                        last = now;
+                        quietSince = GetTickCount();
+                      }
+                      return !readable || GetTickCount() - quietSince >= quietMs;
+                    });
+  CloseHandle(thread);
+  return idle && readable;
+}
+
 std::vector<std::string> ReadListLines(HWND list) {
   std::vector<std::string> lines;
   DWORD_PTR count = 0;

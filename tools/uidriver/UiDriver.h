@@ -86,6 +86,12 @@ GUITHREADINFO ThreadInput(HWND window);
 // has been handled; uses the list box's horizontal extent as the marker.
 bool WaitForPostedMessages(const Program& program, HWND list, DWORD milliseconds);
 
+// Returns once the thread that owns window has used no processor time for
+// quietMs: it waits for its next message with everything before it handled,
+// its paints included (bounded by milliseconds; false when that passed first
+// or the thread's times cannot be read).
+bool WaitUntilThreadIdle(const Program& program, HWND window, DWORD quietMs, DWORD milliseconds);
+
 // The lines of a list box in another process.
 std::vector<std::string> ReadListLines(HWND list);
 
