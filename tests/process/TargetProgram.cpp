@@ -24,6 +24,12 @@ constexpr char WAITABLE_ONLY[] = "D:(A;;0x100000;;;WD)";
 constexpr DWORD SLOW_STOP_MS = 2500;
 constexpr DWORD STOP_STEP_MS = 500;
 constexpr DWORD STUCK_STOP_MS = 60 * 1000;
+// The service's process lives this much longer once its service has stopped.
+// A stop reported from the control handler ends the dispatcher at once, but
+// the answer to the control goes out after the handler returns: a process
+// that ended first would take it along, and the caller would see the control
+// fail.
+constexpr DWORD STOPPED_LINGER_MS = 250;
 
 bool Protect(const char* dacl) {
   PSECURITY_DESCRIPTOR sd = nullptr;
@@ -97,7 +103,9 @@ int ServiceMode(int argc, char** argv) {
   if (argc > 5 && std::strcmp(argv[5], "unkillable") == 0 && !Protect(LISTABLE_NOT_TERMINABLE)) return 3;
   stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   SERVICE_TABLE_ENTRYA table[] = {{serviceName, ServiceMain}, {nullptr, nullptr}};
-  return StartServiceCtrlDispatcherA(table) ? 0 : 5;
+  if (!StartServiceCtrlDispatcherA(table)) return 5;
+  Sleep(STOPPED_LINGER_MS);
+  return 0;
 }
 
 }  // namespace
