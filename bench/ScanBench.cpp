@@ -244,14 +244,6 @@ bool OtherDialogShown(DWORD processId, HWND mainWindow) {
   return false;
 }
 
-// No restart, no stop: No where it is offered, else Cancel, else OK.
-int ChooseAnswer(const MessageDialog& dialog) {
-  for (int id : {IDNO, IDCANCEL, IDOK, IDC_PLAIN_OK}) {
-    if (dialog.Shows(id)) return id;
-  }
-  return 0;
-}
-
 // Times the scan of the running program from the press of SCAN to the final
 // status (OK shown, the searching line hidden), as a user sees it.
 int PressScan(DWORD seconds) {
@@ -274,7 +266,7 @@ int PressScan(DWORD seconds) {
     if (OtherDialogShown(program.Id(), window)) {
       const MessageDialog dialog = FindMessageDialog(program.Id(), window);
       if (dialog.window) {
-        const int answer = ChooseAnswer(dialog);
+        const int answer = AnswerThatLetsTheScanRun(dialog);
         std::printf("Message \"%s\": %s -> button %d\n", dialog.title.c_str(), dialog.text.c_str(), answer);
         Answer(program, dialog, answer, ANSWER_WAIT_MS);
         return false;

@@ -60,32 +60,40 @@ int ExaminedFile::Open(const char* path) {
   return fd;
 }
 
-bool ExaminedFile::IsAt(const char* path) const {
-  if (!HeldByHandle()) return true;
-  HANDLE now = OpenWithoutFollowing(path, FILE_READ_ATTRIBUTES);
-  if (now == INVALID_HANDLE_VALUE) return false;
+HANDLE ExaminedFile::OpenIfSame(const char* path, DWORD access) const {
+  HANDLE now = OpenWithoutFollowing(path, access);
+  if (now == INVALID_HANDLE_VALUE) return now;
   FileIdentity identity;
   DWORD attributes = 0;
-  const bool same = ReadFileIdentity(now, identity, attributes) && SameFile(identity, identity_);
+  if (ReadFileIdentity(now, identity, attributes) && SameFile(identity, identity_)) return now;
+  CloseHandle(now);  // another file now stands at the path: it is left alone
+  return INVALID_HANDLE_VALUE;
+}
+
+bool ExaminedFile::IsAt(const char* path) const {
+  if (!HeldByHandle()) return true;
+  HANDLE now = OpenIfSame(path, FILE_READ_ATTRIBUTES);
+  if (now == INVALID_HANDLE_VALUE) return false;
   CloseHandle(now);
-  return same;
+  return true;
 }
 
 HANDLE ExaminedFile::DeletableHandle(const char* path) {
   if (!HeldByHandle()) return nullptr;
   if (deletable_) return handle_;
-  HANDLE again = OpenWithoutFollowing(path, DELETE_ACCESS);
+  HANDLE again = OpenIfSame(path, DELETE_ACCESS);
   if (again == INVALID_HANDLE_VALUE) return nullptr;
-  FileIdentity identity;
-  DWORD attributes = 0;
-  if (!ReadFileIdentity(again, identity, attributes) || !SameFile(identity, identity_)) {
-    CloseHandle(again);  // another file now stands at the path: it is left alone
-    return nullptr;
-  }
   CloseHandle(handle_);
   handle_ = again;
   deletable_ = true;
   return handle_;
+}
+
+// A handle opened again by path proves the path by itself; the first one
+// needs the look.
+HANDLE ExaminedFile::DeletableHandleAt(const char* path) {
+  if (deletable_ && !IsAt(path)) return nullptr;
+  return DeletableHandle(path);
 }
 
 bool ExaminedFile::ClearAttributes() {
@@ -100,14 +108,12 @@ bool ExaminedFile::Delete(const char* path) {
 // Where a rename follows the path rather than the handle (Wine does), the
 // path must name the file at the moment of the move.
 bool ExaminedFile::RenameTo(const char* path, const char* newPath) {
-  if (!IsAt(path)) return false;
-  HANDLE deletable = DeletableHandle(path);
+  HANDLE deletable = DeletableHandleAt(path);
   return deletable && RenameByHandle(deletable, newPath, false);
 }
 
 int ExaminedFile::ScheduleDeletion(const char* path) {
-  if (!IsAt(path)) return 0;
-  HANDLE deletable = DeletableHandle(path);
+  HANDLE deletable = DeletableHandleAt(path);
   return deletable ? ScheduleHeldFileDeletion(deletable, identity_, path) : 0;
 }
 

@@ -51,6 +51,12 @@ class ExaminedFile {
   void Close();
 
  private:
+  // A new handle to what path names now, when that is the examined file;
+  // INVALID_HANDLE_VALUE otherwise.
+  HANDLE OpenIfSame(const char* path, DWORD access) const;
+  // DeletableHandle, with path proven to name the file at this moment.
+  HANDLE DeletableHandleAt(const char* path);
+
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   bool deletable_ = false;
   FileIdentity identity_;

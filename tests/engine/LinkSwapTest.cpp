@@ -61,6 +61,20 @@ class LinkSwapTest : public EngineTest {
     EXPECT_EQ(0, scanState.restartNeeded);
     EXPECT_TRUE(PendingRenames().empty());
   }
+  // Detects the sample: one report line, ending in words.
+  void ExpectTheSampleReported(const std::string& words) {
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+    EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan " + words}, collector_.lines);
+  }
+  // While another process holds the sample (holderMode), it is only reported:
+  // it stays, and nothing is left for the restart.
+  void ExpectOnlyReportedWhileHeld(const char* holderMode) {
+    HeldFile holder(sample_, holderMode);
+    ASSERT_TRUE(holder.started());
+    ExpectTheSampleReported("Unable to remove");
+    EXPECT_TRUE(FileExists(sample_));
+    ExpectNothingScheduled();
+  }
 
   static LinkSwapTest* current;
   MachineStateGuard machine_;
@@ -108,9 +122,8 @@ TEST_F(LinkSwapTest, ASwapBetweenExaminationAndActionReachesOnlyTheExaminedFile)
     scanState.restartNeeded = 0;
     boxes_.boxes.clear();
     detectionState.afterExamination = SwapAfterExamination;
-    EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+    ExpectTheSampleReported(c.words);
     detectionState.afterExamination = nullptr;
-    EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan " + c.words}, collector_.lines);
     ExpectTheCleanFileUntouched();
     ExpectNothingScheduled();
     EXPECT_TRUE(boxes_.boxes.empty()) << "no process terminated for another file";
@@ -126,9 +139,8 @@ TEST_F(LinkSwapTest, TheRestartDeletesTheQuarantinedSampleAndNotTheFileBehindALi
   {
     HeldFile holder(sample_, "hold-image");
     ASSERT_TRUE(holder.started());
-    EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
+    ExpectTheSampleReported("Unable to remove");
   }
-  EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
   EXPECT_EQ(1, scanState.restartNeeded);
   EXPECT_FALSE(FileExists(sample_));
   // The paths left for the restart: the quarantined sample, then its folder.
@@ -162,13 +174,8 @@ TEST_F(LinkSwapTest, AQuarantineFolderMadeByAnotherIsNotUsed) {
   FolderLink planted(kQuarantine, tree_.Path("other"));
   ASSERT_TRUE(planted.made());
   EXPECT_FALSE(IsTrustedFolder(kQuarantine.c_str()));
-  HeldFile holder(sample_, "hold-image");
-  ASSERT_TRUE(holder.started());
-  EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
-  EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
-  EXPECT_TRUE(FileExists(sample_));
+  ASSERT_NO_FATAL_FAILURE(ExpectOnlyReportedWhileHeld("hold-image"));
   EXPECT_EQ(kClean, ReadTextFile(clean_));
-  ExpectNothingScheduled();
 }
 
 // A sample that another process keeps open without sharing its deletion can
@@ -176,12 +183,7 @@ TEST_F(LinkSwapTest, AQuarantineFolderMadeByAnotherIsNotUsed) {
 // restart, which could be made to lead elsewhere by then.
 TEST_F(LinkSwapTest, AFileThatCanNeitherBeDeletedNorMovedIsOnlyReported) {
   if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no links and acts on paths";
-  HeldFile holder(sample_, "hold-file-shared");
-  ASSERT_TRUE(holder.started());
-  EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
-  EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
-  EXPECT_TRUE(FileExists(sample_));
-  ExpectNothingScheduled();
+  ASSERT_NO_FATAL_FAILURE(ExpectOnlyReportedWhileHeld("hold-file-shared"));
 }
 
 }  // namespace

@@ -330,6 +330,13 @@ MessageDialog WaitForMessageDialog(const Program& program, HWND mainWindow, DWOR
   return dialog;
 }
 
+int AnswerThatLetsTheScanRun(const MessageDialog& dialog) {
+  for (int id : {IDNO, IDCANCEL, IDOK, IDC_PLAIN_OK}) {
+    if (dialog.Shows(id)) return id;
+  }
+  return 0;
+}
+
 bool Answer(const Program& program, const MessageDialog& dialog, int id, DWORD milliseconds) {
   if (!Click(dialog.window, id)) return false;
   return WaitUntil(program, milliseconds, [&] { return !IsWindow(dialog.window); });

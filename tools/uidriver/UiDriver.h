@@ -111,3 +111,6 @@ MessageDialog FindMessageDialog(DWORD processId, HWND mainWindow);
 MessageDialog WaitForMessageDialog(const Program& program, HWND mainWindow, DWORD milliseconds);
 // Presses a button of the dialog and waits until the dialog window is destroyed.
 bool Answer(const Program& program, const MessageDialog& dialog, int id, DWORD milliseconds);
+// The answer of a run that neither restarts the machine nor stops the scan:
+// No where it is offered, else Cancel, else OK (0 when none is shown).
+int AnswerThatLetsTheScanRun(const MessageDialog& dialog);

@@ -47,15 +47,6 @@ DWORD Seconds(int argc, char** argv, int index, DWORD fallback) {
   return value > 0 ? static_cast<DWORD>(value) : fallback;
 }
 
-// The demo never restarts the machine and never stops the scan: it answers
-// No where it can, else Cancel, else OK.
-int ChooseAnswer(const MessageDialog& dialog) {
-  for (int id : {IDNO, IDCANCEL, IDOK, IDC_PLAIN_OK}) {
-    if (dialog.Shows(id)) return id;
-  }
-  return 0;
-}
-
 bool ScanEnded(HWND window) {
   return ReadControl(window, IDC_DONE).shown && !ReadControl(window, IDC_SEARCHING_LINE).shown;
 }
@@ -87,7 +78,7 @@ int Scan(DWORD seconds) {
   const bool ended = WaitUntil(program, seconds * MS_PER_SECOND, [&] {
     const MessageDialog dialog = FindMessageDialog(program.Id(), window);
     if (dialog.window) {
-      const int answer = ChooseAnswer(dialog);
+      const int answer = AnswerThatLetsTheScanRun(dialog);
       std::printf("Message \"%s\": %s -> button %d\n", dialog.title.c_str(), dialog.text.c_str(), answer);
       std::fflush(stdout);
       Answer(program, dialog, answer, ANSWER_WAIT_MS);
