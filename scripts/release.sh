@@ -11,10 +11,11 @@
 # of its own (build-release/, emptied first), so that neither build/ nor
 # build-i686/ nor an uncommitted change plays any part: only the two programs
 # and quellor-sigs, no test programs. With --sign it signs both programs
-# (Authenticode, SHA-256, by osslsigncode) before the checksums are made; the
-# signing time is the commit's date, so the same key signs the same commit to
-# the same bytes unless a timestamp server is asked (--timestamp). The version
-# is the one of common/Version.h.
+# before the checksums are made, by osslsigncode, with two Authenticode
+# signatures: SHA-1, which Windows 2000 and XP before SP3 can check, and
+# SHA-256 nested in it. Their signing time is the commit's date, so the same
+# key signs the same commit to the same bytes unless a timestamp server is
+# asked (--timestamp). The version is the one of common/Version.h.
 set -euo pipefail
 caller=$PWD
 cd "$(dirname "$0")/.."

@@ -4,7 +4,8 @@ builds them and calls this):
 
   package.py sign (--key KEY --cert CERT | --pkcs12 FILE) [--password-file FILE]
                   [--pkcs11-module MODULE] [--timestamp URL] --time EPOCH FILE...
-      signs each PE file in place with Authenticode (SHA-256), by osslsigncode
+      signs each PE file in place with two Authenticode signatures, by
+      osslsigncode: a SHA-1 one, and a SHA-256 one nested in it
 
   package.py assemble --version V --commit ID --date EPOCH --out DIR NAME=FILE...
       writes DIR/quellor-V/ (the files under their names, README.txt and
@@ -43,8 +44,21 @@ ZIP_EARLIEST = (1980, 1, 1, 0, 0, 0)  # a zip entry's time cannot be older
 FILE_MODE = 0o644
 
 
-def signing_command(args, source, target):
-    command = ["osslsigncode", "sign", "-h", "sha256", "-n", SIGNATURE_DESCRIPTION, "-time", str(args.time)]
+# The signatures each program gets, in the order they are made. The SHA-1 one
+# is the primary signature, the only one Windows 2000 and XP before SP3 can
+# check; the SHA-256 one is nested in it for XP SP3, Vista and later. Each
+# gets the kind of timestamp the Windows that checks it reads: an Authenticode
+# one (-t) for the SHA-1 signature, as Windows 2000 and XP read no RFC 3161
+# timestamp, and an RFC 3161 one (-ts) for the SHA-256 signature.
+SIGNATURES = [
+    ("sha1", [], "-t"),
+    ("sha256", ["-nest"], "-ts"),
+]
+
+
+def signing_command(args, signature, source, target):
+    digest, options, timestamp = signature
+    command = ["osslsigncode", "sign", *options, "-h", digest, "-n", SIGNATURE_DESCRIPTION, "-time", str(args.time)]
     if args.pkcs12:
         command += ["-pkcs12", args.pkcs12]
     else:
@@ -54,26 +68,38 @@ def signing_command(args, source, target):
     if args.password_file:
         command += ["-readpass", args.password_file]
     if args.timestamp:
-        command += ["-ts", args.timestamp]
+        command += [timestamp, args.timestamp]
     return command + ["-in", source, "-out", target]
+
+
+def unused_path(folder):
+    """A name for a file osslsigncode writes: it will not write over one."""
+    handle, path = tempfile.mkstemp(prefix=".signing-", suffix=".exe", dir=folder)
+    os.close(handle)
+    os.unlink(path)
+    return path
 
 
 def sign(args):
     for path in args.files:
         folder = os.path.dirname(os.path.abspath(path))
-        handle, signed = tempfile.mkstemp(prefix=".signing-", suffix=".exe", dir=folder)
-        os.close(handle)
-        os.unlink(signed)  # osslsigncode will not write over a file
+        made = []
         try:
-            done = subprocess.run(signing_command(args, path, signed), capture_output=True, text=True)
-            if done.returncode != 0:
-                sys.stderr.write(done.stdout + done.stderr)
-                raise SystemExit("package.py: osslsigncode could not sign %s" % path)
-            os.chmod(signed, os.stat(path).st_mode & 0o777)
-            os.replace(signed, path)
+            source = path
+            for signature in SIGNATURES:
+                made.append(unused_path(folder))
+                done = subprocess.run(signing_command(args, signature, source, made[-1]),
+                                      capture_output=True, text=True)
+                if done.returncode != 0:
+                    sys.stderr.write(done.stdout + done.stderr)
+                    raise SystemExit("package.py: osslsigncode could not sign %s (%s)" % (path, signature[0]))
+                source = made[-1]
+            os.chmod(source, os.stat(path).st_mode & 0o777)
+            os.replace(source, path)
         finally:
-            if os.path.exists(signed):
-                os.unlink(signed)
+            for signed in made:
+                if os.path.exists(signed):
+                    os.unlink(signed)
         print("signed: %s" % path)
 
 
@@ -161,13 +187,14 @@ def main(argv):
     parser = argparse.ArgumentParser(description="Signs and packs the files of a Quellor release.")
     commands = parser.add_subparsers(dest="command", required=True)
 
-    signing = commands.add_parser("sign", help="sign PE files in place (Authenticode, SHA-256)")
+    signing = commands.add_parser("sign", help="sign PE files in place (Authenticode, SHA-1 and nested SHA-256)")
     signing.add_argument("--key", help="the private key (PEM or DER), or its PKCS#11 URI with --pkcs11-module")
     signing.add_argument("--cert", help="the certificate, with the chain up to the root (PEM, DER or PKCS#7)")
     signing.add_argument("--pkcs12", help="key and certificates in one PKCS#12 file, in place of --key and --cert")
     signing.add_argument("--password-file", help="file holding the password of the key or of the PKCS#12 file")
     signing.add_argument("--pkcs11-module", help="the PKCS#11 module of a hardware token that holds the key")
-    signing.add_argument("--timestamp", help="an RFC 3161 timestamp server's URL")
+    signing.add_argument("--timestamp",
+                         help="a timestamp server's URL: it must answer both Authenticode and RFC 3161 requests")
     signing.add_argument("--time", type=int, required=True, help="signing time, seconds since 1970")
     signing.add_argument("files", nargs="+")
 
