@@ -9,11 +9,14 @@
 #include "process/OsProbe.h"
 #include "process/PerfData.h"
 #include "process/ProcessKill.h"
+#include "process/ProcessList.h"
+#include "tests/process/InfectedProgram.h"
 #include "tests/process/ProcessTestSupport.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/SystemGuards.h"
 #include "tests/support/TestFiles.h"
+#include "tools/samplemaker/SampleMaker.h"
 
 namespace {
 
@@ -51,6 +54,15 @@ class ProcessKillTest : public ::testing::Test {
     tree_.Folder(relative.substr(0, relative.find_last_of('\\') + 1));
     EXPECT_TRUE(CopyTargetProgram(path, padding)) << path;
     return path;
+  }
+
+  // The detection step of a scan (not the sweep's check) with this disposal,
+  // reporting to collector.
+  static void ScanWith(int32_t disposal, const ReportCollector& collector) {
+    ResetScanState();
+    scanState.sweepMode = false;
+    scanState.notifyWindow = collector.window();
+    scanState.disposalChoice = disposal;
   }
 
   TempTree tree_;
@@ -206,6 +218,53 @@ TEST_F(ProcessKillTest, ASecondTerminationTellsASurvivorFromAnEndedProcess) {
   EXPECT_TRUE(TerminatedOrEnded(killableId));
   EXPECT_FALSE(TerminatedOrEnded(guarded.Id()));
   EXPECT_TRUE(guarded.Running());
+}
+
+// The image name a listing gives the process of this id, or "" when it lists none.
+std::string ListedImage(ListOutcome (*take)(ProcessList&), DWORD id) {
+  ProcessList list;
+  if (take(list) != ListOutcome::Listed) return "";
+  for (const ProcessNode* node = list.head(); node; node = node->next) {
+    if (node->processId == id) return node->imagePath;
+  }
+  return "";
+}
+
+// The generated program of the shipped table's first record runs our library
+// and is recognised, while it runs, as that record's variant.
+TEST_F(ProcessKillTest, InfectedProgramRunsAndTheShippedTableRecognisesIt) {
+  MachineStateGuard machine;
+  ReportCollector collector;
+  ScanWith(DISPOSE_LEAVE, collector);
+  const std::string path = tree_.Path("infected.exe");
+  ASSERT_TRUE(WriteInfectedProgram(path));
+  RunningTarget running;
+  ASSERT_TRUE(running.Start(path)) << "the library raised the ready event";
+  EXPECT_EQ(1, DetectAndDispose("W32/Veltrix.Trojan", path.c_str()));
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Agu.Trojan not disinfected as per user's selection"},
+            collector.lines);
+  EXPECT_TRUE(running.Running());
+  EXPECT_EQ(path, ListedImage([](ProcessList& list) { return TakePsapiList(list); }, running.Id()));
+  EXPECT_EQ("infected.exe", ListedImage(TakeToolhelpList, running.Id()));
+}
+
+// Its exit code is TargetMain's result (the wait mode cannot open an event
+// that does not exist), or its own when the library or the function is missing.
+TEST_F(ProcessKillTest, InfectedProgramExitsWithTheLibrarysResultOrItsOwnCode) {
+  const struct {
+    std::string library;
+    DWORD exitCode;
+  } cases[] = {{TargetLibraryPath(), 4},
+               {tree_.Path("absent.dll"), INFECTED_PROGRAM_MISSING_LIBRARY},
+               {SystemFolder() + "\\kernel32.dll", INFECTED_PROGRAM_MISSING_LIBRARY}};
+  for (const auto& c : cases) {
+    std::vector<unsigned char> bytes;
+    const std::string path = tree_.Path("exits.exe");
+    ASSERT_TRUE(BuildInfectedProgram(c.library, bytes) && WriteBytes(path, bytes)) << c.library;
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("wait", {"quellor-no-such-event"}, path, kRoot));
+    EXPECT_EQ(c.exitCode, child.WaitForExit(END_WAIT_MS)) << c.library;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 // "unkillable" gives the process a DACL that lets others list it and read its
 // image name but not terminate it; "unlistable" one that lets others only wait
 // for it. Every run ends by itself within minutes.
+// Built also as process_target.dll, whose TargetMain runs the same modes from
+// the command line of the program that loaded it (tests/process/InfectedProgram.h).
 #include <windows.h>
 #include <sddl.h>
 
@@ -108,11 +110,55 @@ int ServiceMode(int argc, char** argv) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunMode(int argc, char** argv) {
   if (argc < 3 || std::strcmp(argv[1], "--child") != 0) return 2;
   if (std::strcmp(argv[2], "wait") == 0) return WaitMode(argc, argv);
   if (std::strcmp(argv[2], "service") == 0) return ServiceMode(argc, argv);
   return 2;
 }
+
+#ifdef TARGET_PROGRAM_LIBRARY
+constexpr int MAX_ARGUMENTS = 16;
+constexpr int COMMAND_LINE_SIZE = 32768;
+char commandLine[COMMAND_LINE_SIZE];
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits line in place into at most capacity arguments, as the tests write
+// them: blanks separate, double quotes group and are dropped (no argument
+// holds a quote). argv gets a null after the last one.
+int SplitArguments(char* line, char** argv, int capacity) {
+  int argc = 0;
+  char* read = line;
+  char* write = line;
+  while (argc < capacity) {
+    while (IsBlank(*read)) ++read;
+    if (*read == '\0') break;
+    argv[argc++] = write;
+    bool quoted = false;
+    for (; *read != '\0' && (quoted || !IsBlank(*read)); ++read) {
+      if (*read == '"') quoted = !quoted;
+      else *write++ = *read;
+    }
+    if (*read != '\0') ++read;
+    *write++ = '\0';
+  }
+  argv[argc] = nullptr;
+  return argc;
+}
+#endif
+
+}  // namespace
+
+#ifdef TARGET_PROGRAM_LIBRARY
+// The library's entry for the program that loads it: the modes, from that
+// program's command line.
+extern "C" __declspec(dllexport) int TargetMain(void) {
+  lstrcpynA(commandLine, GetCommandLineA(), sizeof commandLine);
+  char* argv[MAX_ARGUMENTS + 1];
+  const int argc = SplitArguments(commandLine, argv, MAX_ARGUMENTS);
+  return RunMode(argc, argv);
+}
+#else
+int main(int argc, char** argv) { return RunMode(argc, argv); }
+#endif

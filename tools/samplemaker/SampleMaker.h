@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "common/PeFormat.h"
 #include "engine/VariantTable.h"
+#include "tools/samplemaker/PeWriter.h"
 
 // Harmless PE32 sample files for detection tests and the demo: data laid out so
 // that a variant record recognises them, never code that runs.
@@ -22,11 +22,6 @@ struct SampleLayout {
   uint32_t window2 = 0;
   uint16_t sections = 0;
 };
-
-// File offset of the PE signature in every sample, and of its section table.
-inline constexpr uint32_t SAMPLE_PE_OFFSET = 0x80;
-inline constexpr uint32_t SAMPLE_SECTION_TABLE = SAMPLE_PE_OFFSET + SECTION_TABLE_OFFSET;
-inline constexpr uint32_t SAMPLE_HEADERS_SIZE = 0x400;
 
 // Builds the bytes of a sample for record. Returns false (and leaves bytes
 // empty) when no sample of the record's size can hold both windows; window
