@@ -7,6 +7,24 @@
 
 namespace {
 
+constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD GET_REPARSE_POINT = 0x000900A8;  // FSCTL_GET_REPARSE_POINT
+// Reparse tags whose bit 29 is set stand for another name.
+constexpr DWORD NAME_SURROGATE_BIT = 0x20000000;
+// The largest reparse data a file system keeps; its tag comes first.
+constexpr std::size_t REPARSE_DATA_SIZE = 16 * 1024;
+
+// Links, and the flag that opens a link itself, came with NT 5.
+bool PlatformHasLinks() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const bool known = GetVersionExA(&info) != FALSE;
+#pragma GCC diagnostic pop
+  return known && info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 5;
+}
+
 // The file information classes and records of NtSetInformationFile, as the
 // NT kernel has defined them since NT 3.1.
 constexpr ULONG FILE_BASIC_INFORMATION_CLASS = 4;
@@ -57,6 +75,29 @@ bool SetInformation(HANDLE file, void* information, ULONG size, ULONG informatio
 }
 
 }  // namespace
+
+HANDLE OpenWithoutFollowing(const char* path, DWORD access, DWORD flags) {
+  if (PlatformHasLinks()) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  return CreateFileA(path, access, SHARE_ALL, nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+bool IsReparsePoint(const char* path, DWORD handleAttributes) {
+  const DWORD pathAttributes = GetFileAttributesA(path);
+  return (handleAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+         (pathAttributes != INVALID_FILE_ATTRIBUTES && (pathAttributes & FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+bool IsNameSurrogate(HANDLE file) {
+  // One scan thread: the buffer is used by one call at a time.
+  alignas(DWORD) static unsigned char data[REPARSE_DATA_SIZE];
+  DWORD returned = 0;
+  const bool read = DeviceIoControl(file, GET_REPARSE_POINT, nullptr, 0, data, sizeof data, &returned, nullptr) ||
+                    GetLastError() == ERROR_MORE_DATA;
+  if (!read || returned < sizeof(DWORD)) return true;
+  DWORD tag = 0;
+  std::memcpy(&tag, data, sizeof tag);
+  return (tag & NAME_SURROGATE_BIT) != 0;
+}
 
 bool SameFile(const FileIdentity& left, const FileIdentity& right) {
   return left.volumeSerial == right.volumeSerial && left.indexHigh == right.indexHigh &&

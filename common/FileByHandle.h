@@ -8,6 +8,23 @@
 // newer SetFileInformationByHandle needs Vista). Each is false when the call
 // is missing or the file system refuses.
 
+// Opens path on the NT family without following a final link (from NT 5;
+// NT 4.0 has no links, and no such flag), sharing everything; the same
+// with INVALID_HANDLE_VALUE when it cannot be opened.
+HANDLE OpenWithoutFollowing(const char* path, DWORD access, DWORD flags = 0);
+
+// True when what path names is a reparse point, asked of the path as well as
+// of the open handle: Wine opens through a link whatever the flags, and shows
+// it only in the path's own attributes.
+bool IsReparsePoint(const char* path, DWORD handleAttributes);
+
+// True when the reparse point held by file (opened without following) is a
+// name surrogate: a symbolic link, a junction or a mount point, which stands
+// for another name. Other tags (deduplicated, archived or cloud-backed files)
+// keep the file's data behind a filter. A tag that cannot be read counts as a
+// surrogate.
+bool IsNameSurrogate(HANDLE file);
+
 // What identifies a file while it exists: its volume and its index there.
 struct FileIdentity {
   DWORD volumeSerial = 0;

@@ -35,10 +35,6 @@ void ReportUnableToRemove(const char* path, const char* name) {
   SendReportLine("%s     %s Unable to remove", path, name);
 }
 
-// The file being disposed of, for the disposal ways below: set only while
-// Dispose runs.
-ExaminedFile* disposing = nullptr;
-
 // The 9x family: deletes the file by its path; when it is in use, terminates
 // the process that holds it and tries once more; when it still stays, has it
 // deleted at the next restart.
@@ -56,17 +52,19 @@ void DeleteByPath(const char* path, const char* name) {
   scanState.restartNeeded = ScheduleDeleteOnRestart(path);
 }
 
-// The same steps on the NT family, each on the examined file: deleted through
-// its handle; a process terminated only while the path still names the file;
-// and what stays is moved into the volume's quarantine folder for the restart,
-// since a path left for the restart could meanwhile be made to lead elsewhere.
-void DeleteExamined(const char* path, const char* name) {
-  ExaminedFile& file = *disposing;
+// The same steps on the NT family, each on the examined file: its attributes
+// cleared and the file deleted through a handle proven to be it; a process
+// terminated only while the path still names the file; and what stays is
+// moved into the volume's quarantine folder for the restart, or, where it
+// cannot be moved, left at its path only where no other user can make that
+// path lead elsewhere.
+void DeleteExamined(void* context, const char* path, const char* name) {
+  ExaminedFile& file = *static_cast<ExaminedFile*>(context);
   if (!file.HeldByHandle()) {
     DeleteByPath(path, name);
     return;
   }
-  if (!file.ClearAttributes()) {
+  if (!file.ClearAttributes(path)) {
     ReportUnableToRemove(scanState.currentFile, scanState.detectionName);
     return;
   }
@@ -78,8 +76,8 @@ void DeleteExamined(const char* path, const char* name) {
   scanState.restartNeeded = file.ScheduleDeletion(path);
 }
 
-void RenameExamined(const char* path, const char* name) {
-  ExaminedFile& file = *disposing;
+void RenameExamined(void* context, const char* path, const char* name) {
+  ExaminedFile& file = *static_cast<ExaminedFile*>(context);
   if (!file.HeldByHandle()) {
     RenameInfectedFile(path, name);
     return;
@@ -89,10 +87,8 @@ void RenameExamined(const char* path, const char* name) {
 }
 
 void Dispose(const char* path, const char* name, ExaminedFile& file) {
-  static const DisposalWays ways = {DeleteExamined, RenameExamined, "not disinfected as per user's selection"};
-  disposing = &file;
+  const DisposalWays ways = {DeleteExamined, RenameExamined, "not disinfected as per user's selection", &file};
   DisposeByChoice(path, name, ways);
-  disposing = nullptr;
 }
 
 // The memory sweep terminated the process of this file: report it as a memory
@@ -102,6 +98,7 @@ void Dispose(const char* path, const char* name, ExaminedFile& file) {
 void DisposeOfMemoryFind(const char* detectionName, const char* path) {
   scanState.disposalChoice = scanState.pendingChoice;
   SendReportLine("System Memory    W32/Veltrix.Trojan removed");
+  PaintBeforeWait();
   Sleep(MEMORY_DISPOSAL_PAUSE_MS);
   ExaminedFile file;
   if (GetOsFamily() == OS_FAMILY_NT) {
@@ -131,7 +128,7 @@ const VariantRecord* FirstMatchingRecord(int fd) {
   if (length == -1) return nullptr;
   if (!ReadFileHeader(fd) || !ReadOptionalHeaderAndSections(fd)) return nullptr;
   const uint32_t entryPoint = EntryPointRva();
-  for (const VariantRecord* record = activeVariantTable; !IsEndRecord(*record); ++record) {
+  for (const VariantRecord* record = variantTable; !IsEndRecord(*record); ++record) {
     if (RecordMatches(*record, fd, length, entryPoint)) return record;
   }
   return nullptr;
@@ -143,7 +140,7 @@ DetectionState detectionState;
 
 void ResetDetectionState() { detectionState = DetectionState(); }
 
-void PrepareSizeFilter() { BuildSizeFilter(activeVariantTable, detectionState.sizeFilter); }
+void PrepareSizeFilter() { BuildSizeFilter(variantTable, detectionState.sizeFilter); }
 
 void ReportRename(const char* path, const char* name, bool renamed) {
   if (renamed) {
@@ -162,11 +159,11 @@ void RenameInfectedFile(const char* path, const char* name) {
 void DisposeByChoice(const char* path, const char* name, const DisposalWays& ways) {
   switch (scanState.disposalChoice) {
     case DISPOSE_RENAME:
-      ways.renameFile(path, name);
+      ways.renameFile(ways.context, path, name);
       break;
     case DISPOSE_DELETE:
     case DISPOSE_REMOVE:
-      ways.deleteFile(path, name);
+      ways.deleteFile(ways.context, path, name);
       break;
     case DISPOSE_LEAVE:
       SendReportLine("%s     %s %s", scanState.currentFile, scanState.detectionName, ways.leftWords);

@@ -47,11 +47,13 @@ void RenameInfectedFile(const char* path, const char* name);
 void ReportRename(const char* path, const char* name, bool renamed);
 
 // How a detection engine disposes of a file: its own deletion and rename
-// (which report) and the words of the line for a file left by the user's choice.
+// (which report), each handed the context, and the words of the line for a
+// file left by the user's choice.
 struct DisposalWays {
-  void (*deleteFile)(const char* path, const char* name);
-  void (*renameFile)(const char* path, const char* name);
+  void (*deleteFile)(void* context, const char* path, const char* name);
+  void (*renameFile)(void* context, const char* path, const char* name);
   const char* leftWords;
+  void* context;  // what the engine's ways act on (the examined file), or null
 };
 
 // Disposes of an infected file by scanState.disposalChoice: rename, delete

@@ -3,19 +3,32 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <initializer_list>
+
 #include "process/OsProbe.h"
 #include "repair/DelayedDelete.h"
 
 namespace {
 
 constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// Reading the headers, clearing the attributes, and deleting or renaming.
+// The rights the examination asks for, the most first: reading the headers,
+// clearing the attributes, and deleting or renaming; the same without
+// deletion (attributes are no data, so a holder that shares only reading
+// still lets them change); reading alone, which rights that refuse any change
+// still allow.
 constexpr DWORD DELETE_ACCESS = FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
-// The same without deletion: attributes are no data, so a holder that shares
-// only reading still lets them change.
-constexpr DWORD READ_ACCESS = FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD ATTRIBUTE_ACCESS = FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD READ_ACCESS = FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD EXAMINATION_ACCESS[] = {DELETE_ACCESS, ATTRIBUTE_ACCESS, READ_ACCESS};
+// What every handle to the file needs besides: its identity is read through it.
+constexpr DWORD IDENTITY_ACCESS = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 bool NtFamily() { return GetOsFamily() == OS_FAMILY_NT; }
+
+HANDLE OpenPath(const char* path, DWORD access, bool follow) {
+  if (!follow) return OpenWithoutFollowing(path, access);
+  return CreateFileA(path, access, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 
 // A descriptor of the C run-time library over its own copy of the handle, so
 // that closing the descriptor leaves the examined file held.
@@ -30,34 +43,46 @@ int DescriptorOf(HANDLE file) {
 
 }  // namespace
 
-HANDLE OpenWithoutFollowing(const char* path, DWORD access, DWORD flags) {
-  if (GetNtGeneration() != NT_GENERATION_4) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
-  return CreateFileA(path, access, SHARE_ALL, nullptr, OPEN_EXISTING, flags, nullptr);
-}
-
-bool IsLink(const char* path, DWORD handleAttributes) {
-  const DWORD pathAttributes = GetFileAttributesA(path);
-  return (handleAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-         (pathAttributes != INVALID_FILE_ATTRIBUTES && (pathAttributes & FILE_ATTRIBUTE_REPARSE_POINT));
-}
-
 int ExaminedFile::Open(const char* path) {
   Close();
   if (!NtFamily()) return _open(path, _O_RDONLY | _O_BINARY);
-  handle_ = OpenWithoutFollowing(path, DELETE_ACCESS);
-  deletable_ = handle_ != INVALID_HANDLE_VALUE;
-  // Another process that shares the file only for reading, or rights that
-  // allow reading it but not deleting it: it is examined all the same.
-  if (!deletable_) handle_ = OpenWithoutFollowing(path, READ_ACCESS);
   DWORD attributes = 0;
-  if (!HeldByHandle() || !ReadFileIdentity(handle_, identity_, attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      IsLink(path, attributes)) {
+  if (!OpenHeld(path, false) || !ReadFileIdentity(handle_, identity_, attributes) ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) || (IsReparsePoint(path, attributes) && !FollowReparsePoint(path))) {
     Close();
     return -1;
   }
   const int fd = DescriptorOf(handle_);
   if (fd == -1) Close();
   return fd;
+}
+
+bool ExaminedFile::OpenHeld(const char* path, bool follow) {
+  for (DWORD access : EXAMINATION_ACCESS) {
+    handle_ = OpenPath(path, access, follow);
+    if (HeldByHandle()) {
+      access_ = access;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ExaminedFile::FollowReparsePoint(const char* path) {
+  if (IsNameSurrogate(handle_)) return false;
+  const HANDLE reparsePoint = handle_;
+  const FileIdentity examined = identity_;
+  FileIdentity behind;
+  DWORD attributes = 0;
+  const bool followed = OpenHeld(path, true) && ReadFileIdentity(handle_, behind, attributes) &&
+                        SameFile(behind, examined) && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (followed) {
+    CloseHandle(reparsePoint);
+    return true;
+  }
+  if (HeldByHandle()) CloseHandle(handle_);
+  handle_ = reparsePoint;  // Close releases it
+  return false;
 }
 
 HANDLE ExaminedFile::OpenIfSame(const char* path, DWORD access) const {
@@ -78,48 +103,46 @@ bool ExaminedFile::IsAt(const char* path) const {
   return true;
 }
 
-HANDLE ExaminedFile::DeletableHandle(const char* path) {
-  if (!HeldByHandle()) return nullptr;
-  if (deletable_) return handle_;
-  HANDLE again = OpenIfSame(path, DELETE_ACCESS);
-  if (again == INVALID_HANDLE_VALUE) return nullptr;
-  CloseHandle(handle_);
-  handle_ = again;
-  deletable_ = true;
-  return handle_;
+// The rights held so far go along where they can; where the platform grants
+// the new right only alone (deletion allowed by the folder, say, but no
+// change of the file), the handle carries that right alone.
+bool ExaminedFile::Acquire(const char* path, DWORD access) {
+  if (!HeldByHandle()) return false;
+  if (Holds(access)) return true;
+  for (DWORD rights : {access_ | access, access | IDENTITY_ACCESS}) {
+    HANDLE again = OpenIfSame(path, rights);
+    if (again == INVALID_HANDLE_VALUE) continue;
+    CloseHandle(handle_);
+    handle_ = again;
+    access_ = rights;
+    return true;
+  }
+  return false;
 }
 
-// A handle opened again by path proves the path by itself; the first one
-// needs the look.
-HANDLE ExaminedFile::DeletableHandleAt(const char* path) {
-  if (deletable_ && !IsAt(path)) return nullptr;
-  return DeletableHandle(path);
+bool ExaminedFile::ClearAttributes(const char* path) {
+  return Acquire(path, FILE_WRITE_ATTRIBUTES) && SetAttributesByHandle(handle_, FILE_ATTRIBUTE_ARCHIVE);
 }
 
-bool ExaminedFile::ClearAttributes() {
-  return HeldByHandle() && SetAttributesByHandle(handle_, FILE_ATTRIBUTE_ARCHIVE);
-}
-
-bool ExaminedFile::Delete(const char* path) {
-  HANDLE deletable = DeletableHandle(path);
-  return deletable && DeleteByHandle(deletable);
-}
+bool ExaminedFile::Delete(const char* path) { return Acquire(path, DELETE) && DeleteByHandle(handle_); }
 
 // Where a rename follows the path rather than the handle (Wine does), the
-// path must name the file at the moment of the move.
+// path must name the file at the moment of the move: a handle opened again by
+// path proves it by itself, the first one needs the look.
 bool ExaminedFile::RenameTo(const char* path, const char* newPath) {
-  HANDLE deletable = DeletableHandleAt(path);
-  return deletable && RenameByHandle(deletable, newPath, false);
+  const bool held = Holds(DELETE);
+  return Acquire(path, DELETE) && (!held || IsAt(path)) && RenameByHandle(handle_, newPath, false);
 }
 
 int ExaminedFile::ScheduleDeletion(const char* path) {
-  HANDLE deletable = DeletableHandleAt(path);
-  return deletable ? ScheduleHeldFileDeletion(deletable, identity_, path) : 0;
+  const bool held = Holds(DELETE);
+  if (Acquire(path, DELETE) && (!held || IsAt(path)) && ScheduleHeldFileDeletion(handle_, identity_, path)) return 1;
+  return IsAt(path) ? ScheduleDeletionByPath(path) : 0;
 }
 
 void ExaminedFile::Close() {
   if (HeldByHandle()) CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;
-  deletable_ = false;
+  access_ = 0;
   identity_ = FileIdentity();
 }

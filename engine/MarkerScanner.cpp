@@ -128,7 +128,7 @@ void RememberMatchedName(const MarkerRecord& record) {
   std::memcpy(markerScan.matchedName, record.name, MARKER_NAME_SIZE);
 }
 
-void DeleteMarkerFile(const char* path, const char* name) {
+void DeleteMarkerFile(void*, const char* path, const char* name) {
   if (DeleteFileA(path)) {
     ++scanState.filesRemoved;
     SendReportLine(REPORT_FILE_REMOVED, path, name);
@@ -137,9 +137,12 @@ void DeleteMarkerFile(const char* path, const char* name) {
   }
 }
 
+void RenameMarkerFile(void*, const char* path, const char* name) { RenameInfectedFile(path, name); }
+
 // A marker file is only deleted: no attribute change, no process termination,
 // no deletion at restart.
-const DisposalWays MARKER_DISPOSAL = {DeleteMarkerFile, RenameInfectedFile, "Not Disinfected As Per User's Selection"};
+const DisposalWays MARKER_DISPOSAL = {DeleteMarkerFile, RenameMarkerFile, "Not Disinfected As Per User's Selection",
+                                      nullptr};
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "process/MemorySweep.h"
+#include "repair/Quarantine.h"
 
 void ResetScanState() {
   scanState = ScanState();
@@ -16,6 +17,6 @@ void ResetScanState() {
   ResetDetectionState();
   ResetPeHeaders();
   ResetMarkerScanState();
-  activeVariantTable = variantTable;
+  ResetQuarantineFolders();
   sweepRestartFlag = false;
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/FileByHandle.h"
 #include "common/ProgramTexts.h"
 #include "common/Text.h"
 #include "engine/Detection.h"
@@ -12,6 +13,7 @@
 #include "engine/SkinMessageBox.h"
 #include "engine/VariantTable.h"
 #include "process/MemorySweep.h"
+#include "repair/Quarantine.h"
 #include "repair/ServiceControl.h"
 
 namespace {
@@ -20,9 +22,10 @@ constexpr char SEARCH_ALL[] = "*.*";
 constexpr char SEARCH_ALL_IN[] = "\\*.*";
 constexpr char PROGRAM_FILES[] = "\\Program Files";
 constexpr char INSIDE_PROGRAM_FILES[] = "\\Program Files\\";
-constexpr std::size_t DRIVE_ROOT_SPEC_LENGTH = 6;  // "C:\*.*"
-constexpr int FIRST_DRIVE = 2;                     // C:; A: and B: are never scanned
-constexpr int LAST_DRIVE = 25;                     // Z:
+constexpr std::size_t DRIVE_ROOT_SPEC_LENGTH = 6;    // "C:\*.*"
+constexpr std::size_t DRIVE_ROOT_PREFIX_LENGTH = 3;  // "C:\"
+constexpr int FIRST_DRIVE = 2;                       // C:; A: and B: are never scanned
+constexpr int LAST_DRIVE = 25;                       // Z:
 
 bool IsDirectory(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
@@ -140,6 +143,22 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
   return end;
 }
 
+// A quarantine folder this run made or used holds only files the scan has
+// dealt with already. They lie at volume roots, and the walk reaches none but
+// the drives' own; a folder is known by its identity, whatever its name.
+bool IsQuarantineOfThisRun(const char* prefix, const char* name) {
+  if (!QuarantineFoldersInUse() || std::strlen(prefix) != DRIVE_ROOT_PREFIX_LENGTH) return false;
+  char folder[MAX_PATH];
+  if (!JoinPath(folder, sizeof folder, prefix, name)) return false;
+  HANDLE handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  FileIdentity identity;
+  DWORD attributes = 0;
+  const bool ours = ReadFileIdentity(handle, identity, attributes) && IsQuarantineFolderOfThisRun(identity);
+  CloseHandle(handle);
+  return ours;
+}
+
 // The sub-folders of a search spec, each walked in turn. Returns the walk result to
 // pass up, or 1 to go on.
 int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
@@ -162,6 +181,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
     char sub[MAX_PATH];
     // A folder whose search spec would not fit in MAX_PATH is skipped.
     if (!JoinPath(sub, sizeof sub, prefix, entry.cFileName, SEARCH_ALL_IN)) continue;
+    if (IsQuarantineOfThisRun(prefix, entry.cFileName)) continue;
     if (std::strstr(sub, INSIDE_PROGRAM_FILES)) scanState.programFilesEntered = true;
     if (WalkFolder(sub) == -1) {
       result = -1;
@@ -236,6 +256,9 @@ int32_t WalkSpec(const char* spec) {
     case PassEnd::Done:
       break;
   }
+  // The check of a process image sees that file alone, never folders
+  // named like it.
+  if (scanState.sweepMode) return scanState.filesScanned;
   const int32_t folders = FolderPass(spec, prefix, hasDot);
   if (folders <= 0) return folders;
   return scanState.filesScanned;

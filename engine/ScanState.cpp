@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <initializer_list>
 
+#include "common/ResourceIds.h"
 #include "common/Text.h"
 
 ScanState scanState;
@@ -14,6 +16,14 @@ void NotifyReportLine() {
 
 void NotifyStatus() {
   if (scanState.notifyWindow) SendMessageA(scanState.notifyWindow, WM_SCAN_STATUS, 0, 0);
+}
+
+void PaintBeforeWait() {
+  if (!scanState.notifyWindow) return;
+  for (int control : {IDC_STATUS_LINE, IDC_REPORT_LIST}) {
+    HWND window = GetDlgItem(scanState.notifyWindow, control);
+    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  }
 }
 
 void SendReportLine(const char* format, ...) {

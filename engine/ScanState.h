@@ -74,8 +74,8 @@ extern char removedValueName[REMOVED_VALUE_NAME_SIZE];
 
 // Puts every piece of the engine's, the repairs' and the process code's state
 // back as at program start: the scan state, removedValueName, and what the
-// detection step, the PE locator, the marker scanner and the memory sweep
-// keep, and the variant table the detection step reads. The program runs one
+// detection step, the PE locator, the marker scanner, the memory sweep and
+// the quarantine (its folders of the run) keep. The program runs one
 // scan and never calls it; the tests call it before each case.
 void ResetScanState();
 
@@ -84,5 +84,10 @@ void SendReportLine(const char* format, ...) TEXT_FORMAT_CHECK(1, 2);
 // Sends WM_SCAN_LINE / WM_SCAN_STATUS for what the state already holds.
 void NotifyReportLine();
 void NotifyStatus();
+// Paints the status line and the report list of notifyWindow at once, before
+// a wait during which the scan takes no message (the memory find's pause, a
+// termination's waits, a service stop's polls): the window shows what the
+// program is doing, not what it did before the wait.
+void PaintBeforeWait();
 // Sets currentFile (cut to fit) and sends WM_SCAN_STATUS.
 void SetStatusText(const char* text);

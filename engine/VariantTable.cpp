@@ -317,8 +317,6 @@ const VariantRecord variantTable[VARIANT_COUNT + 1] = {
 };
 // clang-format on
 
-const VariantRecord* activeVariantTable = variantTable;
-
 bool VariantSizeMatches(const VariantRecord& record, int32_t fileLength) {
   switch (record.sizeMode) {
     case SIZE_EXACT:

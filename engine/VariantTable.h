@@ -39,10 +39,6 @@ static_assert(offsetof(VariantRecord, sizeMode) == 104);
 // The 60 variants in testing order, then an all-zero end record.
 extern const VariantRecord variantTable[VARIANT_COUNT + 1];
 
-// The table the detection step reads. It points at variantTable; a test may
-// point it at a table of its own (a record made for a 64-bit test program) and back.
-extern const VariantRecord* activeVariantTable;
-
 // True at the end record (first name character 0).
 inline bool IsEndRecord(const VariantRecord& record) { return record.name[0] == '\0'; }
 

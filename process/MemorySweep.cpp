@@ -27,6 +27,10 @@ constexpr char TOKEN_FAILURE_TEXT[] = "false";
 constexpr char TOKEN_FAILURE_TITLE[] = "TEMP";
 constexpr int READ_ACCESS = 4;  // _access mode: may be read
 constexpr UINT EXIT_AFTER_MEMORY_FIND = 0;
+// How long a terminated process is given to end before the sweep judges
+// whether it survived: termination completes asynchronously.
+constexpr DWORD TERMINATION_END_WAIT_MS = 3000;
+constexpr DWORD END_POLL_MS = 50;
 
 bool ImageReadable(const char* path) { return _access(path, READ_ACCESS) == 0; }
 
@@ -79,16 +83,43 @@ bool StopServiceOfImage(const char* path) {
   return false;
 }
 
+// Waits, at most the given time, until the terminated process has ended: on
+// its handle, or by its exit code where the handle may not wait.
+void WaitUntilEnded(HANDLE process, DWORD milliseconds) {
+  const DWORD waited = WaitForSingleObject(process, milliseconds);
+  if (waited != WAIT_FAILED) return;
+  DWORD exitCode = STILL_ACTIVE;
+  for (DWORD spent = 0; spent < milliseconds; spent += END_POLL_MS) {
+    if (!GetExitCodeProcess(process, &exitCode) || exitCode != STILL_ACTIVE) return;
+    Sleep(END_POLL_MS);
+  }
+}
+
 // Terminates an infected process twice over; true when it is gone. status
 // becomes 1 when the first termination succeeded.
 bool TerminateInfected(DWORD processId, int16_t& status) {
   // The first handle stays open until the second attempt, so that the id
   // cannot pass to another process in between.
-  HANDLE first = OpenProcess(KILL_ACCESS, FALSE, processId);
-  if (first && TerminateProcess(first, 0)) status = 1;
+  HANDLE first = OpenProcess(KILL_ACCESS | SYNCHRONIZE, FALSE, processId);
+  if (!first) first = OpenProcess(KILL_ACCESS, FALSE, processId);
+  if (first && TerminateProcess(first, 0)) {
+    status = 1;
+    PaintBeforeWait();
+    WaitUntilEnded(first, TERMINATION_END_WAIT_MS);
+  }
   const bool gone = TerminatedOrEnded(processId);
   if (first) CloseHandle(first);
   return gone;
+}
+
+// The check of one process's image: its find is its own, and an image that
+// cannot be read is not checked. Processes that may never be terminated are
+// not checked either; the drive walk deals with their files like any other.
+// The result of the check's walk, or 0 when there was none.
+int16_t CheckImage(const ProcessNode& node) {
+  scanState.foundInSweep = false;
+  if (!MayTerminate(node.processId, node.imagePath) || !ImageReadable(node.imagePath)) return 0;
+  return static_cast<int16_t>(WalkFolder(node.imagePath));
 }
 
 // Checks one listed process and deals with it when its image is infected. Its
@@ -97,8 +128,7 @@ bool TerminateInfected(DWORD processId, int16_t& status) {
 // status is not 0 or its service was stopped.
 void SweepPsapiProcess(const ProcessNode& node) {
   const char* path = node.imagePath;
-  int16_t status = 0;
-  if (ImageReadable(path)) status = static_cast<int16_t>(WalkFolder(path));
+  int16_t status = CheckImage(node);
   if (!scanState.foundInSweep || !ChoiceDisposes(scanState.disposalChoice)) return;
   if (!TerminateInfected(node.processId, status)) {
     const int generation = GetNtGeneration();
@@ -111,7 +141,7 @@ void SweepPsapiProcess(const ProcessNode& node) {
 
 void SweepToolhelpProcess(const ProcessNode& node) {
   const char* path = node.imagePath;
-  if (ImageReadable(path)) WalkFolder(path);
+  CheckImage(node);
   if (!scanState.foundInSweep || scanState.disposalChoice == DISPOSE_LEAVE) return;
   TerminateById(node.processId, KILL_ACCESS);
   DisposalPass(path);  // whatever the termination did: the disposal deals with a file in use

@@ -121,6 +121,5 @@ bool PerfTargetName(const char* path, char* target, std::size_t size) {
 }
 
 bool PerfSlotMatches(const PerfProcessSlot& slot, const char* target) {
-  const std::size_t length = std::strlen(target);
-  return length > 0 && _strnicmp(slot.name, target, length) == 0;
+  return target[0] != '\0' && _stricmp(slot.name, target) == 0;
 }

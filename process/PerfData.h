@@ -77,5 +77,6 @@ int ParsePerfProcessBlock(const unsigned char* block, std::size_t size, DWORD id
 // last backslash. False for a path of four characters or fewer, or too long.
 bool PerfTargetName(const char* path, char* target, std::size_t size);
 
-// True when the slot's name begins with the (non-empty) target, ignoring case.
+// True when the slot's name is the (non-empty) target, ignoring case: a
+// process named abcdef runs another file than ABC.EXE.
 bool PerfSlotMatches(const PerfProcessSlot& slot, const char* target);

@@ -15,6 +15,50 @@ using SnapshotFunction = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
 using EntryFunction = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
 using EnumProcessesFunction = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
 using ModuleFileNameFunction = DWORD(WINAPI*)(HANDLE process, HMODULE module, char* name, DWORD size);
+using ImageNameFunction = BOOL(WINAPI*)(HANDLE process, DWORD flags, char* name, DWORD* size);
+
+// The right that lets a process's image name be asked of any process but the
+// system's own, from Vista on.
+constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
+
+// The processes no termination ever touches, by image name without extension.
+struct ProtectedProcess {
+  const char* name;
+  const char* why;
+};
+const ProtectedProcess PROTECTED_PROCESSES[] = {
+    {"System", "the kernel's own process: it cannot end while Windows runs"},
+    {"smss", "the session manager: Windows stops with a blue screen when it ends"},
+    {"csrss", "the Win32 subsystem of a session: its end stops Windows with a blue screen"},
+    {"wininit", "starts and watches the services and the security authority; Windows stops without it"},
+    {"winlogon", "the logon and the secure desktop: its end stops Windows or ends every session"},
+    {"services", "the service control manager: Windows restarts without it"},
+    {"lsass", "the local security authority: its end makes Windows restart within a minute"},
+};
+
+// The image name of a path or name: after its last backslash, up to its last dot.
+bool IsProtectedName(const char* imageOrName) {
+  char name[MAX_PATH];
+  if (!CopyText(name, sizeof name, PathTail(imageOrName))) return false;
+  if (char* dot = std::strrchr(name, '.')) *dot = '\0';
+  for (const ProtectedProcess& entry : PROTECTED_PROCESSES)
+    if (_stricmp(name, entry.name) == 0) return true;
+  return false;
+}
+
+// Where the module name cannot be read: the image's name through a handle
+// with the least right, where the platform has the call (Vista and later).
+void ReadImageNameLimited(DWORD processId, char (&name)[MAX_PATH]) {
+  const auto imageName =
+      LibraryFunction<ImageNameFunction>(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA");
+  if (!imageName) return;
+  HANDLE process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, processId);
+  if (!process) return;
+  DWORD size = sizeof name;
+  if (!imageName(process, 0, name, &size)) name[0] = '\0';
+  name[MAX_PATH - 1] = '\0';
+  CloseHandle(process);
+}
 
 // The file name of the process's main module, empty when it cannot be read.
 void ReadImageName(ModuleFileNameFunction moduleFileName, HANDLE process, char (&name)[MAX_PATH]) {
@@ -61,10 +105,12 @@ ListOutcome TakePsapiList(ProcessList& list, RefusedOpenHandler onRefused) {
   for (DWORD i = 0; i < count; ++i) {
     HANDLE process = OpenProcess(LIST_ACCESS, FALSE, ids[i]);
     if (!process && onRefused && GetLastError() == ERROR_ACCESS_DENIED) process = onRefused(ids[i]);
-    if (!process) continue;
-    char name[MAX_PATH];
-    ReadImageName(moduleFileName, process, name);
-    CloseHandle(process);
+    char name[MAX_PATH] = {};
+    if (process) {
+      ReadImageName(moduleFileName, process, name);
+      CloseHandle(process);
+    }
+    if (name[0] == '\0') ReadImageNameLimited(ids[i], name);
     if (name[0] == '\0') continue;
     if (!list.Append(ids[i], name)) {
       list.Clear();
@@ -93,6 +139,10 @@ ListOutcome TakeToolhelpList(ProcessList& list) {
   }
   CloseHandle(snapshot);
   return outcome;
+}
+
+bool MayTerminate(DWORD processId, const char* imageOrName) {
+  return processId != GetCurrentProcessId() && !IsProtectedName(imageOrName);
 }
 
 bool TerminateById(DWORD processId, DWORD access) {

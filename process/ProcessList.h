@@ -40,9 +40,11 @@ enum class ListOutcome {
 };
 
 // The psapi listing: every process id (at most PSAPI_PROCESS_LIMIT) opened for
-// query and read, with its main module's file name. Processes that cannot be
-// opened are skipped; when onRefused is given, it is asked for a second handle
-// of a process whose open was refused with ERROR_ACCESS_DENIED.
+// query and read, with its main module's file name. When onRefused is given,
+// it is asked for a second handle of a process whose open was refused with
+// ERROR_ACCESS_DENIED. A process whose module name cannot be read so (a
+// protected one, say) is asked for its image name with
+// QueryFullProcessImageNameA, from Vista on; one without a name is skipped.
 inline constexpr DWORD PSAPI_PROCESS_LIMIT = 1024;
 using RefusedOpenHandler = HANDLE (*)(DWORD processId);
 ListOutcome TakePsapiList(ProcessList& list, RefusedOpenHandler onRefused = nullptr);
@@ -54,6 +56,12 @@ ListOutcome TakeToolhelpList(ProcessList& list);
 // Access rights the process code opens processes with.
 inline constexpr DWORD KILL_ACCESS = PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION;  // 0x401
 inline constexpr DWORD LIST_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;    // 0x410
+
+// True when the process may be terminated at all: never the program's own,
+// nor one Windows cannot live without (known by its image name, with or
+// without folder and extension, ignoring case: the table in
+// ProcessList.cpp says why each is there), whichever method found it.
+bool MayTerminate(DWORD processId, const char* imageOrName);
 
 // Opens the process with access and terminates it with exit code 0; the handle
 // is closed again. True when the termination succeeded.

@@ -9,6 +9,7 @@
 
 #include "common/Text.h"
 #include "process/OsProbe.h"
+#include "repair/FileSecurity.h"
 #include "repair/Quarantine.h"
 #include "repair/WininitText.h"
 
@@ -112,7 +113,10 @@ int ScheduleDeleteOnRestart(const char* path) {
 int ScheduleHeldFileDeletion(HANDLE file, const FileIdentity& identity, const char* path) {
   char moved[MAX_PATH];
   if (!MoveIntoQuarantine(file, identity, path, moved, sizeof moved)) return 0;
-  if (!MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
+  if (!MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    RenameByHandle(file, path, false);  // nothing stays in the quarantine without its entry
+    return 0;
+  }
   // The folder goes too, once the restart has emptied it: a later entry of the
   // same folder goes first only when nothing else waits in it.
   char* nameStart = std::strrchr(moved, '\\');
@@ -121,6 +125,10 @@ int ScheduleHeldFileDeletion(HANDLE file, const FileIdentity& identity, const ch
     MoveFileExA(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
   return 1;
+}
+
+int ScheduleDeletionByPath(const char* path) {
+  return PathCannotBeRedirected(path) && MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
 }
 
 bool AddWininitRename(const char* key, const char* value) {

@@ -2,157 +2,170 @@
 
 #include <cstring>
 
+#include "common/LibraryFunction.h"
 #include "common/Text.h"
-#include "engine/ExaminedFile.h"
 #include "process/AdvapiFunctions.h"
+#include "repair/FileSecurity.h"
 
 namespace {
 
-// Two well-known security identifiers in their binary form (revision,
-// count, authority, sub-authorities): S-1-5-32-544, the Administrators
-// group, and S-1-5-18, the system.
-struct WellKnownSid {
-  BYTE revision;
-  BYTE subAuthorityCount;
-  BYTE authority[6];
-  DWORD subAuthority[2];
-};
-constexpr WellKnownSid ADMINISTRATORS = {1, 2, {0, 0, 0, 0, 0, 5}, {32, 544}};
-constexpr WellKnownSid LOCAL_SYSTEM = {1, 1, {0, 0, 0, 0, 0, 5}, {18, 0}};
-constexpr std::size_t SID_HEADER_SIZE = 8;
-
-// Rights that let their holder change what the folder holds, or who may.
-constexpr DWORD CHANGING_RIGHTS = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
-                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
-
 constexpr std::size_t ACL_BUFFER_SIZE = 256;
-constexpr std::size_t SECURITY_BUFFER_SIZE = 4096;
-constexpr std::size_t TOKEN_USER_BUFFER_SIZE = 256;
+constexpr std::size_t DRIVE_ROOT_LENGTH = 3;  // "X:\"
+// Fresh names tried when someone else's folder has the usual name.
+constexpr DWORD FRESH_FOLDER_ATTEMPTS = 16;
+// One folder a volume; more than there can be drive letters and mounts.
+constexpr int FOLDERS_OF_A_RUN = 32;
 
-std::size_t SidSize(const void* sid) { return SID_HEADER_SIZE + sizeof(DWORD) * static_cast<const BYTE*>(sid)[1]; }
-
-bool SameSid(const void* left, const void* right) {
-  return SidSize(left) == SidSize(right) && std::memcmp(left, right, SidSize(left)) == 0;
-}
-
-// Whose rights over the folder are safe: the administrators, the system and
-// the user the program runs as (under Wine every folder is that user's).
-class TrustedSids {
- public:
-  TrustedSids() {
-    HANDLE token = nullptr;
-    DWORD got = 0;
-    if (advapi::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-      haveUser_ = ADVAPI_CALL(GetTokenInformation, token, TokenUser, static_cast<void*>(userBuffer_),
-                              static_cast<DWORD>(sizeof userBuffer_), &got);
-      CloseHandle(token);
-    }
-  }
-  bool Contains(const void* sid) const {
-    if (!sid) return false;
-    if (SameSid(sid, &ADMINISTRATORS) || SameSid(sid, &LOCAL_SYSTEM)) return true;
-    return haveUser_ && SameSid(sid, reinterpret_cast<const TOKEN_USER*>(userBuffer_)->User.Sid);
-  }
-
- private:
-  alignas(TOKEN_USER) BYTE userBuffer_[TOKEN_USER_BUFFER_SIZE] = {};
-  bool haveUser_ = false;
+// A quarantine folder this run made or used, and the volume root it is on.
+struct RunFolder {
+  char root[MAX_PATH] = {};
+  char path[MAX_PATH] = {};
+  FileIdentity identity;
 };
+RunFolder runFolders[FOLDERS_OF_A_RUN];
+int runFolderCount = 0;
 
-bool AceIsSafe(const ACE_HEADER* ace, const TrustedSids& trusted) {
-  switch (ace->AceType) {
-    case ACCESS_DENIED_ACE_TYPE:
-    case SYSTEM_AUDIT_ACE_TYPE:
+using VolumePathNameFunction = BOOL(WINAPI*)(const char* path, char* root, DWORD size);
+
+// The root of the volume path lies on ("X:\", or the folder a volume is
+// mounted in, ending in "\"). NT 4.0 mounts no volume in a folder, and has no
+// call to ask: there it is the drive's root.
+bool VolumeRootOf(const char* path, char (&root)[MAX_PATH]) {
+  const auto volumePathName =
+      LibraryFunction<VolumePathNameFunction>(GetModuleHandleA("kernel32.dll"), "GetVolumePathNameA");
+  if (volumePathName && volumePathName(path, root, sizeof root)) {
+    const std::size_t length = BoundedLength(root, sizeof root);
+    if (length >= DRIVE_ROOT_LENGTH && length < sizeof root && root[length - 1] == '\\' &&
+        _strnicmp(root, path, length) == 0)
       return true;
-    case ACCESS_ALLOWED_ACE_TYPE: {
-      const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(ace);
-      // An entry only for what the folder will hold gives no right over it.
-      if (ace->AceFlags & INHERIT_ONLY_ACE) return true;
-      return !(allowed->Mask & CHANGING_RIGHTS) || trusted.Contains(&allowed->SidStart);
-    }
-    default:
-      return false;  // a kind this check does not read
   }
+  if (!path[0] || path[1] != ':' || path[2] != '\\') return false;
+  return FormatText(root, sizeof root, "%c:\\", path[0]);
 }
 
-bool SecurityIsSafe(void* descriptor) {
-  const TrustedSids trusted;
-  PSID owner = nullptr;
-  BOOL defaulted = FALSE;
-  if (!ADVAPI_CALL(GetSecurityDescriptorOwner, descriptor, &owner, &defaulted) || !trusted.Contains(owner))
-    return false;
-  BOOL present = FALSE;
-  PACL dacl = nullptr;
-  // No list at all grants everyone everything.
-  if (!ADVAPI_CALL(GetSecurityDescriptorDacl, descriptor, &present, &dacl, &defaulted) || !present || !dacl)
-    return false;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (!ADVAPI_CALL(GetAce, dacl, i, &ace) || !AceIsSafe(static_cast<const ACE_HEADER*>(ace), trusted)) return false;
-  }
-  return true;
+// From Windows 2000 a list given at creation takes the parent's inheritable
+// entries too (the root's let every user change new folders) unless it is
+// protected; NT 4.0 has no such inheritance, and no such call.
+void ProtectFromInheritance(SECURITY_DESCRIPTOR& descriptor) {
+  ADVAPI_CALL(SetSecurityDescriptorControl, static_cast<PSECURITY_DESCRIPTOR>(&descriptor),
+              static_cast<SECURITY_DESCRIPTOR_CONTROL>(SE_DACL_PROTECTED),
+              static_cast<SECURITY_DESCRIPTOR_CONTROL>(SE_DACL_PROTECTED));
 }
 
 // Makes the folder with a list of its own, not the root's: the administrators
-// and the system alone may do anything with it.
+// and the system alone may do anything with it. False when it exists already.
 bool CreateProtectedFolder(const char* folder) {
   alignas(ACL) BYTE aclBuffer[ACL_BUFFER_SIZE];
   auto* acl = reinterpret_cast<PACL>(aclBuffer);
-  WellKnownSid administrators = ADMINISTRATORS;
-  WellKnownSid system = LOCAL_SYSTEM;
   SECURITY_DESCRIPTOR descriptor;
   if (!ADVAPI_CALL(InitializeAcl, acl, static_cast<DWORD>(sizeof aclBuffer), static_cast<DWORD>(ACL_REVISION)) ||
       !ADVAPI_CALL(AddAccessAllowedAce, acl, static_cast<DWORD>(ACL_REVISION), static_cast<DWORD>(FILE_ALL_ACCESS),
-                   static_cast<PSID>(&administrators)) ||
+                   AdministratorsSid()) ||
       !ADVAPI_CALL(AddAccessAllowedAce, acl, static_cast<DWORD>(ACL_REVISION), static_cast<DWORD>(FILE_ALL_ACCESS),
-                   static_cast<PSID>(&system)) ||
+                   LocalSystemSid()) ||
       !ADVAPI_CALL(InitializeSecurityDescriptor, static_cast<PSECURITY_DESCRIPTOR>(&descriptor),
                    static_cast<DWORD>(SECURITY_DESCRIPTOR_REVISION)) ||
       !ADVAPI_CALL(SetSecurityDescriptorDacl, static_cast<PSECURITY_DESCRIPTOR>(&descriptor), TRUE, acl, FALSE))
     return false;
-  // From Windows 2000 a list given at creation takes the parent's inheritable
-  // entries too (the root's let every user change new folders) unless it is
-  // protected; NT 4.0 has no such inheritance, and no such call.
-  ADVAPI_CALL(SetSecurityDescriptorControl, static_cast<PSECURITY_DESCRIPTOR>(&descriptor),
-              static_cast<SECURITY_DESCRIPTOR_CONTROL>(SE_DACL_PROTECTED),
-              static_cast<SECURITY_DESCRIPTOR_CONTROL>(SE_DACL_PROTECTED));
+  ProtectFromInheritance(descriptor);
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
   return CreateDirectoryA(folder, &attributes) != FALSE;
 }
 
-bool EnsureQuarantineFolder(const char* folder) {
-  if (CreateProtectedFolder(folder)) return true;
-  return GetLastError() == ERROR_ALREADY_EXISTS && IsTrustedFolder(folder);
+bool FolderIdentity(const char* folder, FileIdentity& identity, DWORD& attributes) {
+  HANDLE handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool read = ReadFileIdentity(handle, identity, attributes);
+  CloseHandle(handle);
+  return read;
+}
+
+// A volume that keeps no rights (FAT) can hold no links either.
+bool VolumeKeepsRights(const char* root) {
+  DWORD flags = 0;
+  return GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+         (flags & FILE_PERSISTENT_ACLS);
+}
+
+// A folder this run has just made: checked like any other where the volume
+// keeps rights, else a plain folder is enough.
+bool MadeFolderIsSafe(const char* root, const char* folder) {
+  if (IsTrustedFolder(folder)) return true;
+  FileIdentity identity;
+  DWORD attributes = 0;
+  return !VolumeKeepsRights(root) && FolderIdentity(folder, identity, attributes) &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsReparsePoint(folder, attributes);
+}
+
+// Makes the folder, or, where mayExist, takes the one of that name that is
+// there when it is trusted.
+bool MakeOrTrust(const char* root, const char* folder, bool mayExist) {
+  if (CreateProtectedFolder(folder)) {
+    if (MadeFolderIsSafe(root, folder)) return true;
+    RemoveDirectoryA(folder);  // empty, and of no use
+    return false;
+  }
+  return mayExist && GetLastError() == ERROR_ALREADY_EXISTS && IsTrustedFolder(folder);
+}
+
+bool Remember(const char* root, const char* folder) {
+  if (runFolderCount == FOLDERS_OF_A_RUN) return true;  // used all the same, only not passed over by the walk
+  RunFolder& entry = runFolders[runFolderCount];
+  DWORD attributes = 0;
+  if (!FolderIdentity(folder, entry.identity, attributes)) return false;
+  CopyText(entry.root, sizeof entry.root, root);
+  CopyText(entry.path, sizeof entry.path, folder);
+  ++runFolderCount;
+  return true;
+}
+
+// The folder this run keeps on the volume, while it is still the one it was.
+bool FolderOfThisRun(const char* root, char (&folder)[MAX_PATH]) {
+  for (int i = 0; i < runFolderCount; ++i) {
+    const RunFolder& entry = runFolders[i];
+    FileIdentity identity;
+    DWORD attributes = 0;
+    if (_stricmp(entry.root, root) == 0 && FolderIdentity(entry.path, identity, attributes) &&
+        SameFile(identity, entry.identity))
+      return CopyText(folder, sizeof folder, entry.path);
+  }
+  return false;
+}
+
+bool QuarantineFolderOn(const char* root, char (&folder)[MAX_PATH]) {
+  if (FolderOfThisRun(root, folder)) return true;
+  if (FormatText(folder, sizeof folder, "%s%s", root, QUARANTINE_FOLDER) && MakeOrTrust(root, folder, true))
+    return Remember(root, folder);
+  for (DWORD attempt = 0; attempt < FRESH_FOLDER_ATTEMPTS; ++attempt) {
+    if (FormatText(folder, sizeof folder, "%s%s-%08lX%08lX", root, QUARANTINE_FOLDER, GetCurrentProcessId(),
+                   GetTickCount() + attempt) &&
+        MakeOrTrust(root, folder, false))
+      return Remember(root, folder);
+  }
+  return false;
 }
 
 }  // namespace
 
-bool IsTrustedFolder(const char* folder) {
-  HANDLE handle = OpenWithoutFollowing(folder, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  FileIdentity identity;
-  DWORD attributes = 0;
-  alignas(SECURITY_DESCRIPTOR) BYTE descriptor[SECURITY_BUFFER_SIZE];
-  DWORD needed = 0;
-  const bool safe =
-      ReadFileIdentity(handle, identity, attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      !IsLink(folder, attributes) &&
-      ADVAPI_CALL(GetKernelObjectSecurity, handle,
-                  static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
-                  static_cast<PSECURITY_DESCRIPTOR>(descriptor), static_cast<DWORD>(sizeof descriptor), &needed) &&
-      SecurityIsSafe(descriptor);
-  CloseHandle(handle);
-  return safe;
-}
-
 bool MoveIntoQuarantine(HANDLE file, const FileIdentity& identity, const char* path, char* movedPath,
                         std::size_t size) {
-  // Only a drive path names its volume's root.
-  if (!path[0] || path[1] != ':' || path[2] != '\\') return false;
+  char root[MAX_PATH];
   char folder[MAX_PATH];
-  if (!FormatText(folder, sizeof folder, "%c:\\%s", path[0], QUARANTINE_FOLDER) || !EnsureQuarantineFolder(folder))
-    return false;
+  if (!VolumeRootOf(path, root) || !QuarantineFolderOn(root, folder)) return false;
   return FormatText(movedPath, size, "%s\\%08lX-%08lX%08lX.del", folder, identity.volumeSerial, identity.indexHigh,
                     identity.indexLow) &&
          RenameByHandle(file, movedPath, true);
+}
+
+bool IsQuarantineFolderOfThisRun(const FileIdentity& identity) {
+  for (int i = 0; i < runFolderCount; ++i)
+    if (SameFile(identity, runFolders[i].identity)) return true;
+  return false;
+}
+
+bool QuarantineFoldersInUse() { return runFolderCount > 0; }
+
+void ResetQuarantineFolders() {
+  for (RunFolder& entry : runFolders) entry = RunFolder();
+  runFolderCount = 0;
 }

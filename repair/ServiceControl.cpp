@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "engine/ScanState.h"
 #include "process/AdvapiFunctions.h"
 #include "process/OsProbe.h"
 #include "process/TokenPrivilege.h"
@@ -20,6 +21,7 @@ constexpr UINT RESTART_FLAGS = EWX_REBOOT | EWX_FORCE;
 DWORD StopAndFollow(SC_HANDLE service, int pollLimit) {
   SERVICE_STATUS status = {};
   if (!advapi::ControlService(service, SERVICE_CONTROL_STOP, &status)) return 0;
+  PaintBeforeWait();
   DWORD lastState = status.dwCurrentState;
   for (int polls = 0; advapi::QueryServiceStatus(service, &status); ++polls) {
     lastState = status.dwCurrentState;

@@ -8,6 +8,8 @@
 BOOL DeleteFileA(const char*) { return 0; }
 BOOL MoveFileA(const char*, const char*) { return 0; }
 LRESULT SendMessageA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+HWND GetDlgItem(HWND, int) { return nullptr; }
+BOOL RedrawWindow(HWND, const RECT*, HRGN, UINT) { return 0; }
 
 // The detection step's disposal, which the tables and the marker scanner name.
 int32_t DetectAndDispose(const char*, const char*) { return 0; }

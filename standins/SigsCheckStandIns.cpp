@@ -16,6 +16,8 @@ BOOL DeleteFileA(const char*) { return 0; }
 BOOL MoveFileA(const char*, const char*) { return 0; }
 BOOL SetFileAttributesA(const char*, DWORD) { return 0; }
 LRESULT SendMessageA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+HWND GetDlgItem(HWND, int) { return nullptr; }
+BOOL RedrawWindow(HWND, const RECT*, HRGN, UINT) { return 0; }
 void Sleep(DWORD) {}
 int KillProcessByPath(const char*) { return 0; }
 int ScheduleDeleteOnRestart(const char*) { return 0; }
@@ -27,9 +29,8 @@ int GetOsFamily() { return OS_FAMILY_9X; }
 bool SameFile(const FileIdentity&, const FileIdentity&) { return false; }
 int ExaminedFile::Open(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
 bool ExaminedFile::IsAt(const char*) const { return false; }
-HANDLE ExaminedFile::DeletableHandle(const char*) { return nullptr; }
-bool ExaminedFile::ClearAttributes() { return false; }
+bool ExaminedFile::ClearAttributes(const char*) { return false; }
 bool ExaminedFile::Delete(const char*) { return false; }
 bool ExaminedFile::RenameTo(const char*, const char*) { return false; }
 int ExaminedFile::ScheduleDeletion(const char*) { return 0; }
-void ExaminedFile::Close() { deletable_ = false; }
+void ExaminedFile::Close() { access_ = 0; }

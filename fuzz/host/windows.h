@@ -64,6 +64,14 @@ typedef struct _IMAGE_SECTION_HEADER {
 BOOL DeleteFileA(const char* path);
 BOOL MoveFileA(const char* from, const char* to);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The immediate paint of the dialog's controls before a wait.
+#define RDW_INVALIDATE 0x0001
+#define RDW_ERASE 0x0004
+#define RDW_UPDATENOW 0x0100
+typedef struct tagRECT RECT;
+typedef void* HRGN;
+HWND GetDlgItem(HWND dialog, int id);
+BOOL RedrawWindow(HWND window, const RECT* rectangle, HRGN region, UINT flags);
 
 // Platform calls of the detection step's disposal, for host programs that link
 // the detection step itself.

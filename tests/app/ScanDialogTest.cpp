@@ -217,7 +217,7 @@ int PaintCounter::paints = 0;
 // During a walk the engine sends a status text for every entry, thousands a
 // second, with the walk's pumping between them. The status line holds each
 // text at once, paints at most once a frame interval, and paints the final
-// status at once.
+// status, and whatever it holds before a wait, at once.
 TEST(ScanDialog, DuringAWalkTheStatusLineHoldsEveryTextAndPaintsAtTheDisplaysPace) {
   RunScanDialog([](HWND d) {
     HWND status = GetDlgItem(d, IDC_STATUS_LINE);
@@ -241,6 +241,13 @@ TEST(ScanDialog, DuringAWalkTheStatusLineHoldsEveryTextAndPaintsAtTheDisplaysPac
     EXPECT_GE(paints.count(), 1);
     EXPECT_LE(paints.count(), static_cast<int>(elapsed / STATUS_FRAME_MS) + 2)
         << ENTRIES << " texts in " << elapsed << " ms";
+    // Before a wait that takes no message, the line is painted there and then.
+    scanState.notifyWindow = d;
+    CopyText(scanState.currentFile, sizeof scanState.currentFile, "C:\\walk\\held.exe");
+    SendMessageA(d, WM_SCAN_STATUS, 0, 0);
+    const int beforeTheWait = paints.count();
+    PaintBeforeWait();
+    EXPECT_EQ(beforeTheWait + 1, paints.count()) << "painted before any message is taken";
     const int beforeTheEnd = paints.count();
     scanState.keepList = true;  // as the scan run sets it before its closing lines
     CopyText(scanState.currentFile, sizeof scanState.currentFile, "Scanning completed");

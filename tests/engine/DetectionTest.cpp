@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
 #include "tests/support/EngineFixture.h"
+#include "tests/support/HostFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
 
 namespace {
@@ -117,12 +119,24 @@ TEST_F(DetectionTest, HeadersCutAtTheEndOfAnExactSizeFileAreNeverDeleted) {
   }
 }
 
-TEST_F(DetectionTest, ReadOnlyHiddenSystemFileIsStillDeleted) {
-  const std::string path = Sample(27, "dv.exe");
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Dv.Trojan removed"}, collector_.lines);
+// A read-only, hidden and system sample is examined and deleted once its
+// attributes are cleared; one that may be read but not changed at all (the
+// host keeps it immutable) is still found, and reported.
+TEST_F(DetectionTest, ReadOnlyHiddenSystemFileIsFoundAndDeletedWhereItMayBeChanged) {
+  for (const bool unchangeable : {false, true}) {
+    collector_.lines.clear();
+    const std::string path = Sample(27, unchangeable ? "kept.exe" : "dv.exe");
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    std::unique_ptr<UnchangeableFile> kept;
+    if (unchangeable) {
+      kept = std::make_unique<UnchangeableFile>(path);
+      if (!kept->made()) GTEST_SKIP() << "this machine cannot keep a file from change";
+    }
+    EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
+    EXPECT_EQ(unchangeable, FileExists(path));
+    const std::string words = unchangeable ? " Unable to remove" : " removed";
+    EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Dv.Trojan" + words}, collector_.lines);
+  }
 }
 
 TEST_F(DetectionTest, RenameChoiceMarksTheLetterAfterTheLastDot) {
@@ -206,20 +220,6 @@ TEST_F(DetectionTest, MemoryDisposalLeavesAnotherFileAtThePathAlone) {
   const std::vector<std::string> expected = {"System Memory    W32/Veltrix.Trojan removed",
                                              path + "     W32/Veltrix.Trojan Unable to remove"};
   EXPECT_EQ(expected, collector_.lines);
-}
-
-TEST_F(DetectionTest, ReadsTheTableThroughTheActivePointerAndTheFirstMatchWins) {
-  const std::string path = Sample(5, "twin.exe");
-  VariantRecord twins[3] = {variantTable[4], variantTable[4], {}};
-  std::memcpy(twins[0].name, "first", 6);
-  std::memcpy(twins[1].name, "second", 7);
-  scanState.disposalChoice = DISPOSE_LEAVE;
-  activeVariantTable = twins;
-  EXPECT_EQ(1, DetectAndDispose(kHandlerName, path.c_str()));
-  EXPECT_STREQ("first", scanState.detectionName);
-  const VariantRecord endOnly[1] = {};
-  activeVariantTable = endOnly;
-  EXPECT_EQ(0, DetectAndDispose(kHandlerName, path.c_str()));
 }
 
 TEST_F(DetectionTest, TheWalkHandsEveryFileToTheDetectionStep) {

@@ -12,7 +12,7 @@
 #include "engine/ScanState.h"
 #include "standins/ScriptedMessageBox.h"
 #include "tests/support/EngineFixture.h"
-#include "tests/support/FolderLink.h"
+#include "tests/support/HostFiles.h"
 #include "tests/support/ReportCollector.h"
 #include "tests/support/TestFiles.h"
 

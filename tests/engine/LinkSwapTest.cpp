@@ -1,9 +1,10 @@
 // A folder swapped for a link between the examination of a file and the
 // actions on it, or between the scan and the restart: every action reaches the
 // examined file or nothing, never the file the link leads to. Wine follows a
-// host symbolic link made inside the prefix (tests/support/FolderLink.h).
+// host symbolic link made inside the prefix (tests/support/HostFiles.h).
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <memory>
 #include <string>
@@ -11,10 +12,11 @@
 
 #include "engine/Detection.h"
 #include "process/OsProbe.h"
+#include "repair/FileSecurity.h"
 #include "repair/Quarantine.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EngineFixture.h"
-#include "tests/support/FolderLink.h"
+#include "tests/support/HostFiles.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/SystemGuards.h"
 #include "tools/uidriver/UiDriver.h"
@@ -66,14 +68,13 @@ class LinkSwapTest : public EngineTest {
     EXPECT_EQ(1, DetectAndDispose(kHandlerName, sample_.c_str()));
     EXPECT_EQ(std::vector<std::string>{sample_ + "     W32/VelTrix.Rz.Trojan " + words}, collector_.lines);
   }
-  // While another process holds the sample (holderMode), it is only reported:
-  // it stays, and nothing is left for the restart.
-  void ExpectOnlyReportedWhileHeld(const char* holderMode) {
-    HeldFile holder(sample_, holderMode);
-    ASSERT_TRUE(holder.started());
-    ExpectTheSampleReported("Unable to remove");
-    EXPECT_TRUE(FileExists(sample_));
-    ExpectNothingScheduled();
+  // The restart: Wine's start-up carries out the pending renames.
+  void Restart() {
+    HANDLE boot = nullptr;
+    DWORD id = 0;
+    ASSERT_TRUE(LaunchProcess("C:\\windows\\system32\\wineboot.exe", "wineboot.exe -r", "", boot, id));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(boot, RESTART_MS));
+    CloseHandle(boot);
   }
 
   static LinkSwapTest* current;
@@ -155,35 +156,79 @@ TEST_F(LinkSwapTest, TheRestartDeletesTheQuarantinedSampleAndNotTheFileBehindALi
   EXPECT_TRUE(IsTrustedFolder(kQuarantine.c_str()));
 
   ASSERT_NO_FATAL_FAILURE(SwapTheFolderForALink());
-  // The restart: Wine's start-up carries out the pending renames.
-  HANDLE boot = nullptr;
-  DWORD id = 0;
-  ASSERT_TRUE(LaunchProcess("C:\\windows\\system32\\wineboot.exe", "wineboot.exe -r", "", boot, id));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(boot, RESTART_MS));
-  CloseHandle(boot);
+  ASSERT_NO_FATAL_FAILURE(Restart());
   ExpectTheCleanFileUntouched();
   EXPECT_FALSE(FileExists(quarantined));
   EXPECT_FALSE(FileExists(kQuarantine)) << "the emptied folder goes too";
 }
 
-// A quarantine folder that someone else made first (here a link to another
-// folder) is not used: the sample is only reported, and nothing is moved or
-// scheduled.
-TEST_F(LinkSwapTest, AQuarantineFolderMadeByAnotherIsNotUsed) {
+// A quarantine folder of the usual name that someone else made first (here a
+// link to another folder) is not used: the sample goes into a fresh folder of
+// the run's own, and nothing behind the planted one is touched.
+TEST_F(LinkSwapTest, AQuarantineFolderMadeByAnotherDoesNotStopTheRestart) {
   if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no quarantine";
   FolderLink planted(kQuarantine, tree_.Path("other"));
   ASSERT_TRUE(planted.made());
   EXPECT_FALSE(IsTrustedFolder(kQuarantine.c_str()));
-  ASSERT_NO_FATAL_FAILURE(ExpectOnlyReportedWhileHeld("hold-image"));
+  {
+    HeldFile holder(sample_, "hold-image");
+    ASSERT_TRUE(holder.started());
+    ExpectTheSampleReported("Unable to remove");
+  }
+  EXPECT_EQ(1, scanState.restartNeeded);
+  const std::vector<std::string> quarantined = PendingQuarantineDeletions();
+  ASSERT_EQ(1u, quarantined.size());
+  EXPECT_NE(0u, quarantined[0].rfind(kQuarantine + "\\", 0)) << quarantined[0];
+  EXPECT_TRUE(FileExists(quarantined[0]));
   EXPECT_EQ(kClean, ReadTextFile(clean_));
+  WIN32_FIND_DATAA moved;
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA(tree_.Path("other\\*.del").c_str(), &moved));
 }
 
-// A sample that another process keeps open without sharing its deletion can
-// neither be deleted nor moved: it is reported, and no path is left for the
-// restart, which could be made to lead elsewhere by then.
-TEST_F(LinkSwapTest, AFileThatCanNeitherBeDeletedNorMovedIsOnlyReported) {
-  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family has no links and acts on paths";
-  ASSERT_NO_FATAL_FAILURE(ExpectOnlyReportedWhileHeld("hold-file-shared"));
+// Lets every user change the folder and what it holds.
+bool OpenToEveryone(const std::string& folder) {
+  PSECURITY_DESCRIPTOR open = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr))
+    return false;
+  const bool set = SetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, open) != FALSE;
+  LocalFree(open);
+  return set;
+}
+
+// Another program keeps the sample open without sharing its deletion, so it
+// can be neither deleted nor moved. Where only its owner and the
+// administrators may change its folders, its path is left for the restart,
+// which removes it; where others may, it is only reported, and a swap of its
+// folder for a link after the scan changes nothing.
+TEST_F(LinkSwapTest, AFileThatCannotBeMovedIsLeftForTheRestartOnlyWhereNoOneElseCanRedirectItsPath) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the 9x family acts on paths";
+  for (const bool othersMayChange : {false, true}) {
+    SCOPED_TRACE(othersMayChange ? "a folder every user may change" : "folders of the owner and administrators");
+    link_.reset();
+    RemoveTree(kRoot);
+    Plant();
+    collector_.lines.clear();
+    scanState.restartNeeded = 0;
+    if (othersMayChange) {
+      ASSERT_TRUE(OpenToEveryone(tree_.Path("box")));
+    }
+    {
+      HeldFile holder(sample_, "hold-file-shared");
+      ASSERT_TRUE(holder.started());
+      ExpectTheSampleReported("Unable to remove");
+    }
+    EXPECT_TRUE(FileExists(sample_));
+    if (othersMayChange) {
+      ExpectNothingScheduled();
+      ASSERT_NO_FATAL_FAILURE(SwapTheFolderForALink());
+      ExpectTheCleanFileUntouched();
+      continue;
+    }
+    EXPECT_EQ(1, scanState.restartNeeded);
+    EXPECT_TRUE(DeletionPending(sample_));
+    ASSERT_NO_FATAL_FAILURE(Restart());
+    EXPECT_FALSE(FileExists(sample_));
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/Detection.h"
+#include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
 #include "process/OsProbe.h"
@@ -68,6 +69,21 @@ TEST_F(LockedFileTest, AFileThatStaysLockedIsDeletedAtTheNextRestart) {
       EXPECT_EQ(0, scanState.restartNeeded);
       break;
   }
+}
+
+// A drive walk that moves a held sample into the quarantine folder at the
+// drive's root goes on into the other folders of the root, but not into that
+// one: the file is met, and counted, once.
+TEST_F(LockedFileTest, TheDriveWalkDoesNotGoIntoTheQuarantineItFilled) {
+  if (GetOsFamily() != OS_FAMILY_NT) GTEST_SKIP() << "the NT family's quarantine";
+  const std::string path = "D:\\held.exe";
+  ASSERT_TRUE(WriteSample(variantTable[43], SampleKind::Match, path));
+  HeldFile held(path, "hold-image");
+  ASSERT_TRUE(held.started());
+  EXPECT_EQ(1, WalkFolder("D:\\*.*"));
+  EXPECT_EQ(1, scanState.filesInfected);
+  EXPECT_EQ(std::vector<std::string>{path + "     W32/VelTrix.Rz.Trojan Unable to remove"}, collector_.lines);
+  EXPECT_EQ(1u, PendingQuarantineDeletions('D').size());
 }
 
 // On 9x a scheduling fails when wininit.ini cannot be read: the later

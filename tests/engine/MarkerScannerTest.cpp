@@ -186,7 +186,11 @@ TEST_F(MarkerScannerTest, FilesThatCannotBeOpenedArePassedOver) {
 // place (with a plain pattern) and the built-in one is put back afterwards.
 class MarkerRecordTest : public MarkerScannerTest {
  protected:
-  MarkerRecordTest() : saved_(markerTable[0]) { EnsureMarkersUnscrambled(); }
+  // The copy is taken unscrambled, as it is put back while the flag says so.
+  MarkerRecordTest() {
+    EnsureMarkersUnscrambled();
+    saved_ = markerTable[0];
+  }
   ~MarkerRecordTest() override { markerTable[0] = saved_; }
 
   void Use(uint16_t matchKind, int16_t region, int16_t position, const std::string& pattern, uint16_t sizeMode = 0,

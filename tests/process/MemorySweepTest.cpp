@@ -10,6 +10,7 @@
 #include "process/MemorySweep.h"
 #include "standins/RecordingRestart.h"
 #include "standins/ScriptedMessageBox.h"
+#include "tests/process/InfectedProgram.h"
 #include "tests/process/ProcessTestSupport.h"
 #include "tests/support/ChildJournal.h"
 #include "tests/support/MessageBoxWatcher.h"
@@ -55,13 +56,11 @@ class MemorySweepTest : public ::testing::Test {
   }
   ~MemorySweepTest() override { ResetScanState(); }
 
-  // Starts a copy of the target program that the active variant table recognises.
+  // Starts an infected program that the shipped table recognises.
   std::string StartInfected(const std::string& name, Protection protection = Protection::None) {
     const std::string path = tree_.Path(name);
-    EXPECT_TRUE(CopyTargetProgram(path, ++padding_ + 10));
+    EXPECT_TRUE(WriteInfectedProgram(path));
     EXPECT_TRUE(infected_.Start(path, protection));
-    table_ = std::make_unique<TestVariantTable>(path);
-    EXPECT_TRUE(table_->made());
     return path;
   }
 
@@ -69,12 +68,11 @@ class MemorySweepTest : public ::testing::Test {
   ScopedCurrentFolder folder_;  // the 9x sweep finds bare image names here
   ReportCollector collector_;
   RunningTarget infected_;
-  std::unique_ptr<TestVariantTable> table_;
-  std::size_t padding_ = 0;
 };
 
 TEST_F(MemorySweepTest, InfectedProcessIsTerminatedAndItsFileRemoved) {
   const std::string path = StartInfected("veltrixa.exe");
+  tree_.File("veltrixa.d\\inside.txt");  // the check of the image sees the image alone
   SweepMemory();
   if (!NtFamily() && !NineXFamily()) {
     EXPECT_TRUE(collector_.lines.empty());
@@ -130,15 +128,22 @@ TEST_F(MemorySweepTest, CleanProcessesAreCheckedButLeftAlone) {
 
 // A process that refuses termination: on the 9x family its file still gets a
 // disposal pass; on NT 6 and later nothing happens to it; on NT 4.0 and 5.x it is
-// taken for a service that cannot be stopped, and a restart is requested.
+// taken for a service that cannot be stopped, and a restart is requested. The
+// find is its own: a process listed after it whose image cannot be checked (its
+// file renamed while it runs) is left alone.
 TEST_F(MemorySweepTest, ProcessThatRefusesTermination) {
   const std::string path = StartInfected("survivor.exe", Protection::Unkillable);
+  RunningTarget renamed;
+  ASSERT_TRUE(CopyTargetProgram(tree_.Path("renamed.exe"), 1));
+  ASSERT_TRUE(renamed.Start(tree_.Path("renamed.exe")));
+  ASSERT_TRUE(MoveFileA(tree_.Path("renamed.exe").c_str(), tree_.Path("moved.exe").c_str()));
   MessageBoxWatcher watcher;
   int result = 0;
   if (NineXFamily()) SweepToolhelp();
   else if (NtFamily()) result = SweepPsapi();
   EXPECT_TRUE(infected_.Running());
   EXPECT_TRUE(FileExists(path));
+  EXPECT_TRUE(renamed.Running());
   if (NineXFamily()) {
     const std::vector<std::string> expected = {MEMORY_LINE, "survivor.exe     W32/Veltrix.Trojan Unable to remove"};
     EXPECT_EQ(expected, collector_.lines);
@@ -195,9 +200,7 @@ TEST_F(MemorySweepTest, SurvivorOnNt4And5StopsTheServiceOfTheSameNameAndRemovesI
   // The infected program runs as a service of its own name and refuses termination.
   const std::string name = UniqueServiceName("qvtsvc");
   const std::string path = tree_.Path(name + ".exe");
-  ASSERT_TRUE(CopyTargetProgram(path, 4));
-  TestVariantTable table(path);
-  ASSERT_TRUE(table.made());
+  ASSERT_TRUE(WriteInfectedProgram(path));
   TestService service(name, path, "at-once unkillable");
   ServiceKeys keys(name);
   ASSERT_TRUE(service.installed());
@@ -255,8 +258,6 @@ int SweepChildMain(const std::vector<std::string>& args) {
   scanState.disposalChoice = DISPOSE_DELETE;
   Answers().answers.push_back(std::stoi(args[2]));
   MessageBoxWatcher watcher;  // the 9x disposal may tell that it could not kill
-  TestVariantTable table(args[0]);
-  if (!table.made()) return 3;
   SweepMemory();
   WriteChildJournal("returned");
   return SWEEP_RETURNED;

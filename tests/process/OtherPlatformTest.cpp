@@ -9,6 +9,7 @@
 #include "process/MemorySweep.h"
 #include "process/OsProbe.h"
 #include "process/ProcessKill.h"
+#include "tests/process/InfectedProgram.h"
 #include "tests/process/ProcessTestSupport.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ReportCollector.h"
@@ -23,7 +24,7 @@ class OtherPlatformTest : public ::testing::Test {
   void SetUp() override {
     if (VersionOfThisProgram() != WineVersion::Win31) GTEST_SKIP() << "only under the win31 copy";
     ASSERT_EQ(OS_FAMILY_OTHER, GetOsFamily());
-    ASSERT_TRUE(CopyTargetProgram(path_, 2));
+    ASSERT_TRUE(WriteInfectedProgram(path_));
     ASSERT_TRUE(running_.Start(path_));
   }
 
@@ -44,8 +45,6 @@ TEST_F(OtherPlatformTest, NoSweepRuns) {
   ReportCollector collector;
   scanState.notifyWindow = collector.window();
   scanState.disposalChoice = DISPOSE_DELETE;
-  TestVariantTable table(path_);
-  ASSERT_TRUE(table.made());
   SweepMemory();
   EXPECT_TRUE(running_.Running());
   EXPECT_TRUE(FileExists(path_));

@@ -343,13 +343,13 @@ TEST(PerfTarget, IsTheFileNameWithoutExtensionUpperCased) {
   EXPECT_STREQ("", target);
 }
 
-TEST(PerfTarget, SlotsMatchByPrefixIgnoringCase) {
+TEST(PerfTarget, SlotsMatchTheWholeNameIgnoringCase) {
   const PerfProcessSlot abcdef = {1, "abcdef"};
   const PerfProcessSlot abc = {2, "ABC"};
   const PerfProcessSlot ab = {3, "ab"};
   const PerfProcessSlot xabc = {4, "xabc"};
   const PerfProcessSlot empty = {5, ""};
-  EXPECT_TRUE(PerfSlotMatches(abcdef, "ABC"));
+  EXPECT_FALSE(PerfSlotMatches(abcdef, "ABC")) << "abcdef runs another file than abc.exe";
   EXPECT_TRUE(PerfSlotMatches(abc, "ABC"));
   EXPECT_FALSE(PerfSlotMatches(ab, "ABC"));
   EXPECT_FALSE(PerfSlotMatches(xabc, "ABC"));

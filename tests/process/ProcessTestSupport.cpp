@@ -1,34 +1,20 @@
 #include "tests/process/ProcessTestSupport.h"
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstring>
 #include <vector>
 
-#include "common/FileRead.h"
-#include "engine/PeLocator.h"
 #include "tests/support/TestFiles.h"
 #include "tools/samplemaker/SampleMaker.h"
 
 namespace {
 
 constexpr char TARGET_PROGRAM[] = "process_target.exe";
-// Distances of the two windows from the entry point: the entry code itself,
-// and code a little further on.
-constexpr int32_t FIRST_WINDOW = 0;
-constexpr int32_t SECOND_WINDOW = 0x40;
 constexpr DWORD READY_WAIT_MS = 15000;
 constexpr unsigned char PADDING_BYTE = 0xCC;
 constexpr DWORD SERVICE_WAIT_MS = 10000;
 constexpr DWORD SERVICE_POLL_MS = 100;
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
-
-bool ReadWindow(int fd, uint32_t entryPoint, int32_t distance, unsigned char* window) {
-  const uint32_t offset = RvaToFileOffset(entryPoint + static_cast<uint32_t>(distance), fd);
-  return ReadExactAt(fd, static_cast<long>(offset), window, SIGNATURE_LENGTH);
-}
 
 }  // namespace
 
@@ -41,30 +27,6 @@ bool CopyTargetProgram(const std::string& destination, std::size_t padding) {
   copy.insert(copy.end(), padding, PADDING_BYTE);
   return WriteBytes(destination, copy);
 }
-
-bool MakeTestRecord(const std::string& imagePath, VariantRecord& record) {
-  record = {};
-  std::memcpy(record.name, TEST_RECORD_NAME, sizeof TEST_RECORD_NAME);
-  record.offset1 = FIRST_WINDOW;
-  record.offset2 = SECOND_WINDOW;
-  record.sizeMode = SIZE_EXACT;
-  const int fd = _open(imagePath.c_str(), _O_RDONLY | _O_BINARY);
-  if (fd == -1) return false;
-  const int32_t length = FileLength32(fd);
-  const bool made = length > 0 && ReadFileHeader(fd) && ReadOptionalHeaderAndSections(fd) &&
-                    ReadWindow(fd, EntryPointRva(), FIRST_WINDOW, record.signature1) &&
-                    ReadWindow(fd, EntryPointRva(), SECOND_WINDOW, record.signature2);
-  _close(fd);
-  record.fileSize = static_cast<uint32_t>(length);
-  return made;
-}
-
-TestVariantTable::TestVariantTable(const std::string& imagePath) {
-  made_ = MakeTestRecord(imagePath, table_[0]);
-  activeVariantTable = table_;
-}
-
-TestVariantTable::~TestVariantTable() { activeVariantTable = variantTable; }
 
 bool RunningTarget::Start(const std::string& imagePath, Protection protection, const std::string& workingFolder) {
   const std::string ready = UniqueEventName("target-ready");

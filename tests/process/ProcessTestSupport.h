@@ -4,41 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/VariantTable.h"
 #include "tests/support/ChildProcess.h"
 
-// Helpers of the process tests: copies of the small target program that stand
-// for an infected program, a test variant record made from a copy's bytes, and
-// a probe for leaked handles.
+// Helpers of the process tests: copies of the small target program (clean
+// programs; tests/process/InfectedProgram.h writes the infected one), running
+// targets and services, and a probe for leaked handles.
 
 // The target program beside the running test program (built with the tests).
 std::string TargetProgramPath();
 
 // Copies the target program to destination with padding extra bytes at its
-// end. Copies with different padding differ in size, so a record made for one
-// (whose size test is exact) recognises no other.
+// end (copies of different sizes are different files to whoever compares).
 bool CopyTargetProgram(const std::string& destination, std::size_t padding);
-
-// A variant record that recognises the file at imagePath: its exact size and
-// two windows at fixed distances from its entry point, as the detection step
-// reads them.
-inline constexpr char TEST_RECORD_NAME[] = "W32/VelTrix.Test.Trojan";
-bool MakeTestRecord(const std::string& imagePath, VariantRecord& record);
-
-// Points activeVariantTable at a table holding one record made for imagePath,
-// and back at variantTable when it goes out of scope.
-class TestVariantTable {
- public:
-  explicit TestVariantTable(const std::string& imagePath);
-  ~TestVariantTable();
-  TestVariantTable(const TestVariantTable&) = delete;
-  TestVariantTable& operator=(const TestVariantTable&) = delete;
-  bool made() const { return made_; }
-
- private:
-  VariantRecord table_[2] = {};
-  bool made_ = false;
-};
 
 // How a running target protects itself from other processes (this test's own
 // handle to it can still terminate it).

@@ -199,18 +199,33 @@ bool DeletionPending(const std::string& path) {
 }
 
 namespace {
-const std::string QUARANTINE_ON_C = std::string("C:\\") + QUARANTINE_FOLDER;
+
+// Every quarantine folder of the test drives: the usual name, and the fresh
+// ones made beside a folder of that name that someone else made.
+void RemoveQuarantineFolders() {
+  for (const char* root : {"C:\\", "D:\\"}) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((root + std::string(QUARANTINE_FOLDER) + "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do RemoveTree(root + std::string(entry.cFileName));
+    while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
 }
 
-QuarantineGuard::QuarantineGuard() { RemoveTree(QUARANTINE_ON_C); }
-QuarantineGuard::~QuarantineGuard() { RemoveTree(QUARANTINE_ON_C); }
+}  // namespace
 
-std::vector<std::string> PendingQuarantineDeletions() {
-  const std::string prefix = std::string("\\??\\C:\\") + QUARANTINE_FOLDER + "\\";
+QuarantineGuard::QuarantineGuard() { RemoveQuarantineFolders(); }
+QuarantineGuard::~QuarantineGuard() { RemoveQuarantineFolders(); }
+
+std::vector<std::string> PendingQuarantineDeletions(char drive) {
+  const std::string prefix = std::string("\\??\\") + drive + ":\\" + QUARANTINE_FOLDER;
   const std::vector<std::string> strings = PendingRenames();
   std::vector<std::string> files;
-  for (std::size_t i = 0; i + 1 < strings.size(); ++i)
-    if (strings[i].rfind(prefix, 0) == 0 && strings[i + 1].empty()) files.push_back(strings[i].substr(4));
+  for (std::size_t i = 0; i + 1 < strings.size(); ++i) {
+    const bool inFolder = strings[i].rfind(prefix, 0) == 0 && strings[i].find('\\', prefix.size()) != std::string::npos;
+    if (inFolder && strings[i + 1].empty()) files.push_back(strings[i].substr(4));
+  }
   return files;
 }
 

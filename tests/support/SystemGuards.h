@@ -86,8 +86,8 @@ class MachineStateGuard {
   std::unique_ptr<SavedRegistryValue> pendingRenames_;
 };
 
-// The quarantine folder of drive C:, which the NT family's delayed deletions
-// make: removed when the guard starts and again when it ends.
+// The quarantine folders of the test drives C: and D:, which the NT family's
+// delayed deletions make: removed when the guard starts and again when it ends.
 class QuarantineGuard {
  public:
   QuarantineGuard();
@@ -110,9 +110,10 @@ void DeleteValuesStartingWith(const std::string& keyPath, const std::string& pre
 std::vector<std::string> PendingRenames();
 // True when the platform has recorded a deletion of path at the next restart.
 bool DeletionPending(const std::string& path);
-// The NT family's delayed deletions: the files in drive C:'s quarantine
-// folder that the platform deletes at the next restart.
-std::vector<std::string> PendingQuarantineDeletions();
+// The NT family's delayed deletions: the files in a quarantine folder of the
+// drive (the usual one or a fresh one) that the platform deletes at the next
+// restart.
+std::vector<std::string> PendingQuarantineDeletions(char drive = 'C');
 
 // Folders and names of this machine as the platform reports them.
 std::string SystemFolder();
