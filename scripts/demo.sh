@@ -12,6 +12,9 @@
 # i686 ones so); --machine puts the demo machine in <dir> instead of build/demo;
 # --keep-prefix uses the Wine prefix already made there (by scripts/wineprefix.sh,
 # never used since) instead of making a fresh one.
+# --gui-phase alone runs only the scan on the demo machine in
+# $QUELLOR_DEMO_MACHINE as it is (what this script runs after planting; the
+# 32-bit test machine's WOW64 check runs it on a machine it planted itself).
 #
 # The samples are harmless data files that the variant table recognises: 32-bit
 # PE files that nothing here runs.

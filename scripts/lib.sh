@@ -16,3 +16,9 @@ run_headless() {
 build_host() {
   cmake --preset host >/dev/null && cmake --build --preset host "$@"
 }
+
+# files_scanned FILE: the number after "Total files scanned" in the report of
+# a scan that the UI driver printed to FILE.
+files_scanned() {
+  grep -o 'Total files scanned.*' "$1" | tr -s '\t\r :' ' ' | awk '{ print $NF }'
+}

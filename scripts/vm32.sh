@@ -3,18 +3,23 @@
 # 32-bit Wine, which this machine cannot (its kernel runs no 32-bit code, and
 # there is no KVM). qemu emulates an x86_64 PC in software; Debian 12's own
 # kernel (32-bit emulation on) boots a disk built here from Debian's packages
-# with 32-bit Wine, Xvfb and a Wine prefix made once when the disk is built.
+# with 32-bit and 64-bit Wine, Xvfb and the Wine prefixes, made once when the
+# disk is built: 32-bit ones, and 64-bit ones where the 32-bit programs run as
+# on 64-bit Windows (WOW64).
 #
 #   vm32.sh image <work-dir>
 #       builds the disk into <work-dir> unless the one there was built from
 #       this recipe (scripts/vm32.sh, scripts/vm32/, the prefix scripts)
 #   vm32.sh test <work-dir> <i686-build> [--compare-demo <x86_64-build>] [--only NAME]...
 #       boots the machine once: it runs every program of the i686 build's
-#       test-programs.txt (or only those named) and the demo scan with the
-#       i686 quellor.exe, and reports back through a shared folder. With
+#       test-programs.txt (or only those named), those of
+#       scripts/vm32/wow64-runs.txt again in the 64-bit prefix (named
+#       <run>@win64), the demo scan with the i686 quellor.exe and the WOW64
+#       scan check, and reports back through a shared folder. With
 #       --compare-demo the x86_64 programs of that build run the demo scan on
 #       this machine and its report must match line for line. Fails when any
-#       test program or the demo fails, or when a result is missing.
+#       test program, the demo or the WOW64 check fails, or when a result is
+#       missing.
 #   vm32.sh boot <work-dir> <job> [share-dir]
 #       boots the machine with one job of scripts/vm32/ (for a look inside:
 #       job "shell" gives a root shell on the console)
@@ -27,6 +32,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 cmd=${1:-}
 suite=bookworm
+. "$src/scripts/lib.sh"
 
 die() { echo "vm32: $*" >&2; exit 1; }
 say() { printf '[vm32 %s] %s\n' "$(date +%T)" "$*"; }
@@ -94,7 +100,7 @@ build_image() {
     die "cannot mount /proc and /dev in $root"
   trap 'umount "$root/dev/pts" "$root/dev" "$root/proc" 2>/dev/null' EXIT
   t0=$SECONDS
-  say "installing the kernel, 32-bit Wine and Xvfb"
+  say "installing the kernel, 32-bit and 64-bit Wine and Xvfb"
   local packages
   packages=$(grep -v '^#' "$here/vm32/packages.txt" | tr '\n' ' ')
   # i386 maintainer scripts cannot run on a host without 32-bit emulation:
@@ -121,12 +127,12 @@ build_image() {
   # The disk image is written from the folder (no loop mount), with room
   # for the prefixes and the tests' files.
   t0=$SECONDS
-  truncate -s 6G "$stage/disk.img"
+  truncate -s 10G "$stage/disk.img"
   mkfs.ext4 -q -F -L vm32 -d "$root" "$stage/disk.img" || die "mkfs.ext4 failed"
   rm -rf "$root"
   say "disk image written in $((SECONDS - t0)) s"
 
-  # First boot: finish the packages, make the two Wine prefixes.
+  # First boot: finish the packages, make the Wine prefixes.
   t0=$SECONDS
   mkdir -p "$stage/out"
   boot "$stage" setup "$stage/out" "" rw > "$stage/setup.log" 2>&1 </dev/null
@@ -195,18 +201,18 @@ run_tests() {
 
   local out=$work/results
   rm -rf "$out" && mkdir -p "$out"
-  # The runs the machine makes: every listed one, or those named.
+  # The runs the machine makes: every listed one, then those of
+  # wow64-runs.txt again in the 64-bit prefix; or those named.
+  local name
   if [ ${#only[@]} -gt 0 ]; then
-    local name
-    for name in "${only[@]}"; do
-      grep -q "^$name " "$list" || die "$name is not in $list"
-      grep "^$name " "$list"
-    done > "$out/runs.txt"
+    for name in "${only[@]}"; do run_line "$list" "$name"; done > "$out/runs.txt"
   else
-    grep -v '^$' "$list" > "$out/runs.txt"
+    { grep -v '^$' "$list"
+      for name in $(listed "$here/vm32/wow64-runs.txt"); do run_line "$list" "$name@win64"; done; } > "$out/runs.txt"
   fi
   local t0=$SECONDS
-  say "booting the machine: $(wc -l < "$out/runs.txt") test program runs and the demo scan"
+  say "booting the machine: $(wc -l < "$out/runs.txt") test program runs" \
+      "($(grep -c '@win64 ' "$out/runs.txt") in the 64-bit prefix), the demo scan and the WOW64 scan check"
   boot "$work/image" test "$out" "$i686" > "$out/console.log" 2>&1 </dev/null
   say "the machine ran for $((SECONDS - t0)) s"
 
@@ -229,7 +235,7 @@ run_tests() {
     for name in $(awk '{print $1}' "$out/runs.txt"); do
       [ -f "$out/status/$name" ] && read -r rc _ < "$out/status/$name" && [ "$rc" = 0 ] &&
         grep -q '^\[  PASSED  \]' "$out/logs/$name.log" && continue
-      echo "---- $name (i686, in the 32-bit test machine)"
+      echo "---- $name (i686, in the $(prefix_of "$name") prefix of the 32-bit test machine)"
       tail -60 "$out/logs/$name.log" 2>/dev/null || echo "(no output)"
     done
   fi
@@ -243,18 +249,47 @@ run_tests() {
     say "demo scan with the i686 quellor.exe: $(cat "$out/demo.status")"
     if [ -n "$x64" ] && ! compare_demo "$x64" "$out"; then demo_ok=0; fi
   fi
+  # The WOW64 check prints what it expected and found, passed or not.
+  local wow64_ok=1
+  if grep -q '^wow64: passed' "$out/wow64.status" 2>/dev/null; then
+    say "WOW64 scan check in the 64-bit demo prefix: $(cat "$out/wow64.status")"
+    sed -n '/^== Expected/,$p' "$out/wow64.log"
+  else
+    wow64_ok=0
+    echo "---- the WOW64 scan check in the 64-bit demo prefix failed: $(cat "$out/wow64.status" 2>/dev/null || echo no result)"
+    tail -60 "$out/wow64.log" 2>/dev/null
+  fi
   grep '^job:' "$out/console.log" | sed 's/^/  /'
   local left
-  left=$(grep -v '^#' "$src/scripts/vm32/filters.txt" | grep -v '^$' | awk 'NR == FNR { run[$1] = 1; next } $1 in run' "$out/runs.txt" - )
+  # A run in the 64-bit prefix leaves out what the run it repeats does.
+  left=$(listed "$src/scripts/vm32/filters.txt" |
+         awk 'NR == FNR { run[$1] = 1; sub(/@win64$/, "", $1); run[$1] = 1; next } $1 in run' "$out/runs.txt" -)
   [ -n "$left" ] && echo "left out in the machine (scripts/vm32/filters.txt says why):" && sed 's/^/  /' <<<"$left"
-  if [ $failed -gt 0 ] || [ $missing -gt 0 ] || [ $demo_ok -eq 0 ]; then
-    echo "32-bit tests FAILED: $failed failed, $missing without a result, demo $([ $demo_ok = 1 ] && echo ok || echo failed)" \
-         "(console: $out/console.log)"
+  if [ $failed -gt 0 ] || [ $missing -gt 0 ] || [ $demo_ok -eq 0 ] || [ $wow64_ok -eq 0 ]; then
+    echo "32-bit tests FAILED: $failed failed, $missing without a result, demo $([ $demo_ok = 1 ] && echo ok || echo failed)," \
+         "WOW64 check $([ $wow64_ok = 1 ] && echo ok || echo failed) (console: $out/console.log)"
     tail -15 "$out/console.log"
     return 1
   fi
-  echo "32-bit tests passed: $(wc -l < "$out/runs.txt") program runs and the demo scan"
+  echo "32-bit tests passed: $(wc -l < "$out/runs.txt") program runs, the demo scan and the WOW64 scan check"
 }
+
+# The lines of a list file that are neither comments nor empty.
+listed() { grep -v '^#' "$1" | grep -v '^$'; }
+
+# run_line <test-programs.txt> <run>: "<run> <program file>" for a run of the
+# list, or for <run>@win64 (a run of wow64-runs.txt) the same program, which
+# the machine runs in its 64-bit prefix.
+run_line() {
+  local base=${2%@win64} exe
+  exe=$(awk -v n="$base" '$1 == n { print $2 }' "$1")
+  [ -n "$exe" ] || die "$base is not in $1"
+  [ "$2" = "$base" ] || listed "$here/vm32/wow64-runs.txt" | grep -qx "$base" ||
+    die "$base does not run in the 64-bit prefix (scripts/vm32/wow64-runs.txt)"
+  echo "$2 $exe"
+}
+
+prefix_of() { case "$1" in *@win64) echo 64-bit ;; *) echo 32-bit ;; esac; }
 
 # "passed/skipped/failed" from a GoogleTest program's output.
 gtest_counts() {
@@ -266,7 +301,6 @@ gtest_counts() {
 # UI driver's output, without the count of files scanned: a 64-bit prefix
 # holds both Wine's 64-bit and 32-bit system files, a 32-bit one only the latter.
 demo_report() { sed -n '/^Report list:/,/^Status:/p' "$1" | grep -v 'Total files scanned'; }
-files_scanned() { grep -o 'Total files scanned.*' "$1" | tr -s '\t :' ' ' | awk '{ print $NF }'; }
 
 # The demo scan of the x86_64 programs on this machine, and its report beside
 # the one of the i686 programs in the 32-bit test machine.

@@ -6,5 +6,6 @@ export WINEDEBUG=-all
 # No Mono/Gecko installs, no menu entries in $HOME, and no debugger: with winedbg
 # enabled a crashing program can exit 0.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe,winedbg.exe=d"
-# The 32-bit test machine has only 32-bit Wine: it sets QUELLOR_WINEARCH=win32.
+# The 32-bit test machine sets QUELLOR_WINEARCH=win32 for its 32-bit prefixes
+# (its 64-bit ones, like the host's, are win64).
 export WINEARCH=${QUELLOR_WINEARCH:-win64}

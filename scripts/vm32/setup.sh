@@ -1,12 +1,14 @@
 # First boot of the 32-bit test machine, when its disk is built: configures
-# what the build host could not (i386 maintainer scripts), then makes the two
-# Wine prefixes with the project's own prefix script, so that no test run pays
-# for wineboot: /quellor/machine/test for the test programs (T: is the i686
-# build's bin folder, shared at test time) and /quellor/machine/demo for the
-# demo scan.
+# what the build host could not (i386 maintainer scripts), then makes the Wine
+# prefixes with the project's own prefix script, so that no test run pays for
+# wineboot. Two 32-bit ones (WINEARCH=win32): /quellor/machine/test for the
+# test programs (T: is a copy of the i686 build's bin folder, made at test
+# time) and /quellor/machine/demo for the demo scan. Two 64-bit ones
+# (WINEARCH=win64), where the same 32-bit programs run as on 64-bit Windows:
+# /quellor/machine/test64 for some test programs (T: the same copy) and
+# /quellor/machine/demo64 for the WOW64 scan check.
 set -u
 src=/quellor/src
-export QUELLOR_WINEARCH=win32
 t0=$(date +%s)
 if dpkg --configure -a > /tmp/dpkg.log 2>&1; then
   echo "setup: packages configured in $(( $(date +%s) - t0 )) s ($(grep -c '^Setting up' /tmp/dpkg.log) here)"
@@ -17,20 +19,30 @@ else
 fi
 rm -f /usr/sbin/policy-rc.d
 
-# The tests' T: is a copy of the i686 build's bin folder, made by each test run.
-mkdir -p /quellor/machine/test/bin /quellor/machine/demo
-ln -sfn /quellor/i686/wine-appdefaults.txt /quellor/machine/test/wine-appdefaults.txt
+machines="test:win32 demo:win32 test64:win64 demo64:win64"
+mkdir -p /quellor/machine/test/bin /quellor/machine/demo /quellor/machine/test64 /quellor/machine/demo64
+ln -sfn /quellor/machine/test/bin /quellor/machine/test64/bin
+for m in test test64; do ln -sfn /quellor/i686/wine-appdefaults.txt /quellor/machine/$m/wine-appdefaults.txt; done
+# All four at once, to shorten the first boot.
 t0=$(date +%s)
-"$src/scripts/wineprefix.sh" ensure /quellor/machine/test & test_pid=$!
-"$src/scripts/wineprefix.sh" ensure /quellor/machine/demo & demo_pid=$!
-wait $test_pid; test_rc=$?
-wait $demo_pid; demo_rc=$?
-"$src/scripts/wineprefix.sh" stop /quellor/machine/test
-"$src/scripts/wineprefix.sh" stop /quellor/machine/demo
-for m in test demo; do
-  [ -f /quellor/machine/$m/wineprefix/.quellor-ready ] || { echo "setup: the $m prefix was not made"; exit 1; }
+pids=""
+for entry in $machines; do
+  QUELLOR_WINEARCH=${entry#*:} "$src/scripts/wineprefix.sh" ensure /quellor/machine/${entry%:*} & pids="$pids $!"
 done
-[ $test_rc -eq 0 ] && [ $demo_rc -eq 0 ] || { echo "setup: prefix set-up failed ($test_rc, $demo_rc)"; exit 1; }
+failed=0
+for pid in $pids; do wait "$pid" || failed=$((failed + 1)); done
+for entry in $machines; do
+  m=${entry%:*}
+  QUELLOR_WINEARCH=${entry#*:} "$src/scripts/wineprefix.sh" stop /quellor/machine/$m
+  [ -f /quellor/machine/$m/wineprefix/.quellor-ready ] || { echo "setup: the $m prefix was not made"; exit 1; }
+  # A 64-bit prefix runs 32-bit programs only with its 32-bit system folder.
+  [ "${entry#*:}" = win32 ] || [ -f /quellor/machine/$m/wineprefix/drive_c/windows/syswow64/kernel32.dll ] ||
+    { echo "setup: the $m prefix has no 32-bit system folder"; exit 1; }
+done
+[ $failed -eq 0 ] || { echo "setup: prefix set-up failed ($failed of them)"; exit 1; }
 echo "setup: Wine prefixes made in $(( $(date +%s) - t0 )) s: $(ls /quellor/machine/test/wineprefix/dosdevices | tr '\n' ' ')"
+for entry in $machines; do
+  echo "setup: prefix ${entry%:*} (${entry#*:}): $(du -sh /quellor/machine/${entry%:*}/wineprefix | cut -f1)"
+done
 echo "setup: $(wine --version 2>/dev/null), kernel $(uname -r), $(df -h / | awk 'NR == 2 { print $3 " used on / of " $2 }')"
 echo "setup: done"
