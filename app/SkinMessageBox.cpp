@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/MsgDlg.h"
+#include "process/FileRedirection.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ bool IsResultCode(INT_PTR result) { return result == IDOK || result == IDCANCEL 
 }  // namespace
 
 int SkinMessageBox(const char* text, const char* title, int flags) {
+  const RedirectedFileView redirected;  // a dialog may load libraries
   CMsgDlg dialog(nullptr);
   dialog.m_text = text ? text : "";
   dialog.m_title = title ? title : "";

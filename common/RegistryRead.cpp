@@ -35,10 +35,11 @@ RegistryRead ReadOpenKey(HKEY key, const char* valueName, char* data, DWORD data
 
 }  // namespace
 
-RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize) {
+RegistryRead ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize,
+                              REGSAM view) {
   if (dataSize == 0) return RegistryRead::Absent;
   HKEY key;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return RegistryRead::Absent;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return RegistryRead::Absent;
   const RegistryRead result = ReadOpenKey(key, valueName, data, dataSize);
   return RegCloseKey(key) == ERROR_SUCCESS ? result : RegistryRead::Absent;
 }

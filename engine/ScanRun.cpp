@@ -12,6 +12,7 @@
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
 #include "engine/VariantTable.h"
+#include "process/FileRedirection.h"
 #include "process/MemorySweep.h"
 #include "repair/Quarantine.h"
 #include "repair/ServiceControl.h"
@@ -227,6 +228,8 @@ void WalkTarget() {
 }  // namespace
 
 int RunScan() {
+  // Every file where it really is, on 64-bit Windows too.
+  const NativeFileView nativeFiles;
   if (scanState.scanTarget[0] != '\0') {
     SweepMemory();
     WalkTarget();
@@ -290,6 +293,8 @@ void PumpOneMessage() {
     scanState.stopRequested = true;  // the message is dropped, not posted again
     return;
   }
+  // A handler that runs nested here may load libraries.
+  const RedirectedFileView redirected;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
 }

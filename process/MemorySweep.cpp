@@ -11,6 +11,7 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/SkinMessageBox.h"
+#include "process/FileRedirection.h"
 #include "process/OsProbe.h"
 #include "process/ProcessKill.h"
 #include "process/ProcessList.h"
@@ -57,6 +58,7 @@ HANDLE OpenWithDebugPrivilege(DWORD processId) {
     EnablePrivilege(token, SE_DEBUG_NAME);
     CloseHandle(token);
   } else {
+    const RedirectedFileView redirected;  // a message box may load libraries
     MessageBoxA(nullptr, TOKEN_FAILURE_TEXT, TOKEN_FAILURE_TITLE, MB_OK);
   }
   return OpenProcess(LIST_ACCESS, FALSE, processId);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/LibraryFunction.h"
+
 namespace {
 
 bool QueryVersion(OSVERSIONINFOA& info) {
@@ -36,3 +38,12 @@ int GetNtGeneration() {
   if (info.dwMajorVersion == 5) return NT_GENERATION_5;
   return NT_GENERATION_NONE;
 }
+
+bool RunsUnderWow64() {
+  using IsWow64Function = BOOL(WINAPI*)(HANDLE process, BOOL * wow64);
+  const auto isWow64 = LibraryFunction<IsWow64Function>(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+  BOOL wow64 = FALSE;
+  return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool SystemIs64Bit() { return sizeof(void*) == 8 || RunsUnderWow64(); }

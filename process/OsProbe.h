@@ -12,3 +12,10 @@ inline constexpr int NT_GENERATION_NONE = 0;
 inline constexpr int NT_GENERATION_4 = 5;
 inline constexpr int NT_GENERATION_5 = 6;
 int GetNtGeneration();
+
+// True when the program runs as a 32-bit process on 64-bit Windows (WOW64):
+// asked of IsWow64Process, looked up by name (XP SP2 and later have it; no 9x
+// does).
+bool RunsUnderWow64();
+// True on 64-bit Windows, whichever of the two files runs.
+bool SystemIs64Bit();

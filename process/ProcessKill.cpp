@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "engine/ScanState.h"
+#include "process/FileRedirection.h"
 #include "process/OsProbe.h"
 #include "process/PerfData.h"
 #include "process/ProcessList.h"
@@ -120,7 +121,10 @@ int KillProcessByPath(const char* path) {
     default:
       return 1;  // no method for this platform: nothing to do
   }
-  if (result == 0 && tellFailure) MessageBoxA(nullptr, COULD_NOT_KILL, path, MB_OK);
+  if (result == 0 && tellFailure) {
+    const RedirectedFileView redirected;  // a message box may load libraries
+    MessageBoxA(nullptr, COULD_NOT_KILL, path, MB_OK);
+  }
   return result;
 }
 

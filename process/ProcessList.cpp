@@ -5,6 +5,7 @@
 
 #include "common/LibraryFunction.h"
 #include "common/Text.h"
+#include "process/FileRedirection.h"
 
 namespace {
 
@@ -151,6 +152,11 @@ bool TerminateById(DWORD processId, DWORD access) {
   const bool terminated = TerminateProcess(process, 0) != FALSE;
   CloseHandle(process);
   return terminated;
+}
+
+LoadedLibrary::LoadedLibrary(const char* name) {
+  const RedirectedFileView redirected;
+  module_ = LoadLibraryA(name);
 }
 
 ToolhelpLibrary::ToolhelpLibrary() : kernel_(KERNEL_LIBRARY) {}

@@ -67,10 +67,11 @@ bool MayTerminate(DWORD processId, const char* imageOrName);
 // is closed again. True when the termination succeeded.
 bool TerminateById(DWORD processId, DWORD access);
 
-// A library loaded by name, released with the object.
+// A library loaded by name (where the program's own system folder holds it:
+// redirection is on for the load), released with the object.
 class LoadedLibrary {
  public:
-  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {}
+  explicit LoadedLibrary(const char* name);
   ~LoadedLibrary() {
     if (module_) FreeLibrary(module_);
   }
@@ -79,7 +80,7 @@ class LoadedLibrary {
   HMODULE module() const { return module_; }
 
  private:
-  HMODULE module_;
+  HMODULE module_ = nullptr;
 };
 
 // Tool-help functions of Kernel32.dll, loaded by name and released with the object.

@@ -87,10 +87,10 @@ class Security {
  public:
   explicit Security(HANDLE object) {
     DWORD needed = 0;
-    read_ = ADVAPI_CALL(GetKernelObjectSecurity, object,
-                        static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
-                        static_cast<PSECURITY_DESCRIPTOR>(descriptor_), static_cast<DWORD>(sizeof descriptor_),
-                        &needed);
+    read_ =
+        ADVAPI_CALL(GetKernelObjectSecurity, object,
+                    static_cast<SECURITY_INFORMATION>(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
+                    static_cast<PSECURITY_DESCRIPTOR>(descriptor_), static_cast<DWORD>(sizeof descriptor_), &needed);
   }
   bool OwnedByTrusted(const TrustedSids& trusted) {
     PSID owner = nullptr;
@@ -139,8 +139,8 @@ bool PartCannotBeRedirected(const char* part, bool isFolder, const TrustedSids& 
   Security security(handle);
   const DWORD rights = isFolder ? REDIRECTING_RIGHTS | CHILD_DELETING_RIGHTS : REDIRECTING_RIGHTS;
   const bool safe = ReadFileIdentity(handle, identity, attributes) && !IsReparsePoint(part, attributes) &&
-                    ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == isFolder &&
-                    security.OwnedByTrusted(trusted) && security.GrantsOnlyTrusted(rights, trusted);
+                    ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == isFolder && security.OwnedByTrusted(trusted) &&
+                    security.GrantsOnlyTrusted(rights, trusted);
   CloseHandle(handle);
   return safe;
 }

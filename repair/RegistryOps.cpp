@@ -25,13 +25,13 @@ constexpr DWORD VALUE_NAME_LIMIT = 16383;
 
 }  // namespace
 
-int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize) {
-  return ReadRegistryText(root, keyPath, valueName, data, dataSize) == RegistryRead::Read ? 1 : 0;
+int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* data, DWORD dataSize, REGSAM view) {
+  return ReadRegistryText(root, keyPath, valueName, data, dataSize, view) == RegistryRead::Read ? 1 : 0;
 }
 
-int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {
+int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view) {
   HKEY key;
-  if (RegOpenKeyExA(root, keyPath, 0, DELETE_VALUE_ACCESS, &key) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExA(root, keyPath, 0, DELETE_VALUE_ACCESS | view, &key) != ERROR_SUCCESS) return 0;
   const bool deleted = RegDeleteValueA(key, valueName) == ERROR_SUCCESS;
   const bool closed = RegCloseKey(key) == ERROR_SUCCESS;
   return deleted && closed ? 1 : 0;
@@ -42,11 +42,12 @@ namespace {
 struct AutorunKey {
   HKEY root;
   const char* keyPath;
+  REGSAM view;
 };
 
 // Removes a value whose bare data names the file, which lies in a system folder.
 bool RemoveBareName(const AutorunKey& key, const char* name) {
-  if (!DeleteRegistryValue(key.root, key.keyPath, name)) return false;
+  if (!DeleteRegistryValue(key.root, key.keyPath, name, key.view)) return false;
   RememberValueName(name);
   ReportRegistryRemoval(BASE_DETECTION_NAME);
   return true;
@@ -56,7 +57,7 @@ bool RemoveBareName(const AutorunKey& key, const char* name) {
 // detections try again.
 bool RemovePathValue(const AutorunKey& key, const char* name) {
   RememberValueName(name);
-  if (!DeleteRegistryValue(key.root, key.keyPath, name)) return false;
+  if (!DeleteRegistryValue(key.root, key.keyPath, name, key.view)) return false;
   ReportRegistryRemoval(BASE_DETECTION_NAME);
   return true;
 }
@@ -64,7 +65,7 @@ bool RemovePathValue(const AutorunKey& key, const char* name) {
 // Examines one value; true when it started the infected file and was removed.
 bool RemoveIfStartsInfected(const AutorunKey& key, const char* name) {
   char data[REGISTRY_DATA_SIZE];
-  if (!ReadRegistryValue(key.root, key.keyPath, name, data, sizeof data)) return false;
+  if (!ReadRegistryValue(key.root, key.keyPath, name, data, sizeof data, key.view)) return false;
   switch (JudgeStartupData(data, sizeof data, scanState.infectedPath)) {
     case StartupVerdict::RemoveBareName:
       return RemoveBareName(key, name);
@@ -82,15 +83,15 @@ void ReportRegistryRemoval(const char* detectionName) {
   if (scanState.notifyWindow) SendReportLine("System Registry     %s removed", detectionName);
 }
 
-void ScanAutorunKey(HKEY root, const char* keyPath) {
+void ScanAutorunKey(HKEY root, const char* keyPath, REGSAM view) {
   HKEY key;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
   DWORD valueCount = 0;
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
                        nullptr, nullptr) != ERROR_SUCCESS)
     valueCount = 0;
   if (FileNamePart(scanState.infectedPath)) {
-    const AutorunKey autorun{root, keyPath};
+    const AutorunKey autorun{root, keyPath, view};
     char name[VALUE_NAME_LIMIT + 1];
     DWORD removed = 0;
     // Each removal slides the later values down by one index.

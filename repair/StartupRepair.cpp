@@ -17,6 +17,21 @@ const char* const STARTUP_KEYS[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
 };
 
+// The registry's views the startup keys are examined in: on 64-bit Windows
+// the 64-bit one, then the 32-bit one (where 32-bit programs write, under
+// Wow6432Node), whichever file runs; elsewhere the one there is. The number
+// of views.
+constexpr int MOST_VIEWS = 2;
+int RegistryViews(REGSAM (&views)[MOST_VIEWS]) {
+  if (!SystemIs64Bit()) {
+    views[0] = 0;
+    return 1;
+  }
+  views[0] = KEY_WOW64_64KEY;
+  views[1] = KEY_WOW64_32KEY;
+  return MOST_VIEWS;
+}
+
 // Where the hosts file lives: below the system folder on the NT family, in the
 // Windows folder on the 9x family.
 constexpr char NT_HOSTS_FILE[] = "\\drivers\\etc\\hosts";
@@ -51,10 +66,10 @@ void CheckHostsFile() {
 
 // An earlier detection removed a startup value of this name: it goes again,
 // from both keys, whatever it names by now.
-void RemoveRememberedValue(const char* detectionName) {
+void RemoveRememberedValue(const char* detectionName, REGSAM view) {
   if (removedValueName[0] == '\0') return;
   for (const char* key : STARTUP_KEYS) {
-    if (DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, removedValueName)) ReportRegistryRemoval(detectionName);
+    if (DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, removedValueName, view)) ReportRegistryRemoval(detectionName);
   }
 }
 
@@ -62,9 +77,12 @@ void RemoveRememberedValue(const char* detectionName) {
 
 int RepairStartupEntries(const char* detectionName) {
   CheckHostsFile();
-  RemoveRememberedValue(detectionName);
+  REGSAM views[MOST_VIEWS];
+  const int viewCount = RegistryViews(views);
+  for (int i = 0; i < viewCount; ++i) RemoveRememberedValue(detectionName, views[i]);
   if (scanState.infectedPath[0] != '\0') {
-    for (const char* key : STARTUP_KEYS) ScanAutorunKey(HKEY_LOCAL_MACHINE, key);
+    for (int i = 0; i < viewCount; ++i)
+      for (const char* key : STARTUP_KEYS) ScanAutorunKey(HKEY_LOCAL_MACHINE, key, views[i]);
   }
   return 1;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "engine/ScanRun.h"
 #include "engine/ScanState.h"
 #include "engine/VariantTable.h"
+#include "process/FileRedirection.h"
 #include "process/OsProbe.h"
 #include "standins/RecordingRestart.h"
 #include "standins/ScriptedMessageBox.h"
@@ -108,6 +110,36 @@ TEST_F(WholeScanTest, EveryFindIsReportedInOrderAndTheStatisticsAddUp) {
         if (name.rfind(TEST_VALUE_PREFIX, 0) == 0) left.push_back(name);
     return left;
   }());
+}
+
+// A 32-bit program on 64-bit Windows scans the native system folder under its
+// own name, not the 32-bit folder the platform shows it at that path, and
+// gives the redirection back as it found it.
+TEST_F(WholeScanTest, OnWow64TheScanFindsEachFileWhereItReallyIs) {
+  if (!RunsUnderWow64()) GTEST_SKIP() << "a 32-bit program on 64-bit Windows only";
+  const std::string folder = SystemFolder() + "\\quellor-wow64";
+  const std::string sample = folder + "\\native.exe";
+  const auto removeBoth = [&folder] {
+    RemoveTree(folder);
+    const NativeFileView nativeFiles;
+    RemoveTree(folder);
+  };
+  removeBoth();
+  {
+    const NativeFileView nativeFiles;
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteSample(variantTable[43], SampleKind::Match, sample));
+  }
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << "the 32-bit folder's own";
+  ASSERT_TRUE(WriteTextFile(sample, "a clean file of the same name"));
+  CopyText(scanState.scanTarget, sizeof scanState.scanTarget, folder.c_str());
+  EXPECT_EQ(1, RunScan());
+  ASSERT_FALSE(collector_.lines.empty());
+  EXPECT_EQ(sample + "     W32/VelTrix.Rz.Trojan removed", collector_.lines[0]);
+  EXPECT_NE(collector_.lines.end(),
+            std::find(collector_.lines.begin(), collector_.lines.end(), "Total files scanned\t\t:  1"));
+  EXPECT_EQ("a clean file of the same name", ReadTextFile(sample)) << "redirection is on again";
+  removeBoth();
 }
 
 }  // namespace

@@ -93,6 +93,21 @@ TEST_F(StartupRepairTest, AMissingStartupKeyLeavesTheOtherOneRepaired) {
   EXPECT_FALSE(KeyExists(RUN_SERVICES_KEY)) << "nothing is created";
 }
 
+// On 64-bit Windows both views of the registry are examined, whichever file
+// runs: a value that a program of the other width wrote goes too.
+TEST_F(StartupRepairTest, OnSixtyFourBitWindowsTheValuesOfBothRegistryViewsGo) {
+  const REGSAM other = OtherRegistryView();
+  if (other == 0) GTEST_SKIP() << "the registry has one view here";
+  ASSERT_TRUE(SetString(RUN_KEY, Name("own view"), kInfected));
+  ASSERT_TRUE(SetString(RUN_KEY, Name("other view"), kInfected, REG_SZ, other));
+  ASSERT_FALSE(ValueExists(RUN_KEY, Name("other view"))) << "the views are apart";
+  Infected(kInfected);
+  EXPECT_EQ(1, RepairStartupEntries(kVariant));
+  EXPECT_EQ(std::vector<std::string>(2, Removed("W32/Veltrix.Trojan")), collector_.lines);
+  EXPECT_FALSE(ValueExists(RUN_KEY, Name("own view")));
+  EXPECT_FALSE(ValueExists(RUN_KEY, Name("other view"), other));
+}
+
 TEST_F(StartupRepairTest, NothingFoundIsStillSuccess) {
   Infected(kInfected);
   EXPECT_EQ(1, RepairStartupEntries(kVariant));

@@ -2,15 +2,17 @@
 
 #include <utility>
 
+#include "process/OsProbe.h"
 #include "repair/Quarantine.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
 
 // Reads one value's type and bytes; false when it is not there.
-bool ReadValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD& type, std::vector<BYTE>& data) {
+bool ReadValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD& type, std::vector<BYTE>& data,
+               REGSAM view = 0) {
   HKEY key;
-  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   DWORD size = 0;
   bool read = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
   if (read) {
@@ -22,17 +24,17 @@ bool ReadValue(HKEY root, const std::string& keyPath, const std::string& name, D
   return read;
 }
 
-void DeleteValue(HKEY root, const std::string& keyPath, const std::string& name) {
+void DeleteValue(HKEY root, const std::string& keyPath, const std::string& name, REGSAM view = 0) {
   HKEY key;
-  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
   RegDeleteValueA(key, name.c_str());
   RegCloseKey(key);
 }
 
-std::vector<std::string> NamesOf(HKEY root, const std::string& keyPath) {
+std::vector<std::string> NamesOf(HKEY root, const std::string& keyPath, REGSAM view = 0) {
   std::vector<std::string> names;
   HKEY key;
-  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return names;
   char name[16384];
   for (DWORD i = 0;; ++i) {
     DWORD length = sizeof name;
@@ -116,33 +118,43 @@ MachineStateGuard::MachineStateGuard() {
     RegDeleteValueA(key, PENDING_RENAMES);
     RegCloseKey(key);
   }
-  DeleteValuesStartingWith(RUN_KEY, TEST_VALUE_PREFIX);
-  DeleteValuesStartingWith(RUN_SERVICES_KEY, TEST_VALUE_PREFIX);
+  DeleteTestValues();
 }
 
-MachineStateGuard::~MachineStateGuard() {
-  DeleteValuesStartingWith(RUN_KEY, TEST_VALUE_PREFIX);
-  DeleteValuesStartingWith(RUN_SERVICES_KEY, TEST_VALUE_PREFIX);
+MachineStateGuard::~MachineStateGuard() { DeleteTestValues(); }
+
+void MachineStateGuard::DeleteTestValues() {
+  for (REGSAM view : {REGSAM{0}, OtherRegistryView()}) {
+    DeleteValuesStartingWith(RUN_KEY, TEST_VALUE_PREFIX, view);
+    DeleteValuesStartingWith(RUN_SERVICES_KEY, TEST_VALUE_PREFIX, view);
+  }
 }
 
-bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data,
-              DWORD size) {
+bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size,
+              REGSAM view) {
   HKEY key;
-  if (RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
     return false;
   const bool set = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
   RegCloseKey(key);
   return set;
 }
 
-bool SetString(const std::string& keyPath, const std::string& name, const std::string& data, DWORD type) {
-  return SetValue(HKEY_LOCAL_MACHINE, keyPath, name, type, data.c_str(), static_cast<DWORD>(data.size() + 1));
+bool SetString(const std::string& keyPath, const std::string& name, const std::string& data, DWORD type, REGSAM view) {
+  return SetValue(HKEY_LOCAL_MACHINE, keyPath, name, type, data.c_str(), static_cast<DWORD>(data.size() + 1), view);
 }
 
-bool ValueExists(const std::string& keyPath, const std::string& name) {
+bool ValueExists(const std::string& keyPath, const std::string& name, REGSAM view) {
   DWORD type;
   std::vector<BYTE> data;
-  return ReadValue(HKEY_LOCAL_MACHINE, keyPath, name, type, data);
+  return ReadValue(HKEY_LOCAL_MACHINE, keyPath, name, type, data, view);
+}
+
+REGSAM OtherRegistryView() {
+  if (GetOsFamily() != OS_FAMILY_NT) return 0;  // Wine keeps one view for the others
+  if (sizeof(void*) == 8) return KEY_WOW64_32KEY;
+  return RunsUnderWow64() ? KEY_WOW64_64KEY : 0;
 }
 
 bool KeyExists(const std::string& keyPath) {
@@ -166,11 +178,13 @@ void DeleteKeyTree(const std::string& keyPath) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());  // in case the tree call left the key itself
 }
 
-std::vector<std::string> ValueNames(const std::string& keyPath) { return NamesOf(HKEY_LOCAL_MACHINE, keyPath); }
+std::vector<std::string> ValueNames(const std::string& keyPath, REGSAM view) {
+  return NamesOf(HKEY_LOCAL_MACHINE, keyPath, view);
+}
 
-void DeleteValuesStartingWith(const std::string& keyPath, const std::string& prefix) {
-  for (const std::string& name : ValueNames(keyPath))
-    if (name.compare(0, prefix.size(), prefix) == 0) DeleteValue(HKEY_LOCAL_MACHINE, keyPath, name);
+void DeleteValuesStartingWith(const std::string& keyPath, const std::string& prefix, REGSAM view) {
+  for (const std::string& name : ValueNames(keyPath, view))
+    if (name.compare(0, prefix.size(), prefix) == 0) DeleteValue(HKEY_LOCAL_MACHINE, keyPath, name, view);
 }
 
 std::vector<std::string> PendingRenames() {

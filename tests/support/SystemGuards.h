@@ -82,6 +82,7 @@ class MachineStateGuard {
   ~MachineStateGuard();
 
  private:
+  static void DeleteTestValues();
   std::vector<std::unique_ptr<SavedFile>> files_;
   std::unique_ptr<SavedRegistryValue> pendingRenames_;
 };
@@ -96,16 +97,23 @@ class QuarantineGuard {
   QuarantineGuard& operator=(const QuarantineGuard&) = delete;
 };
 
-// Registry helpers (HKEY_LOCAL_MACHINE unless a root is given).
-bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size);
-bool SetString(const std::string& keyPath, const std::string& name, const std::string& data, DWORD type = REG_SZ);
-bool ValueExists(const std::string& keyPath, const std::string& name);
+// Registry helpers (HKEY_LOCAL_MACHINE unless a root is given; view: 0, or
+// the view of 64-bit Windows' registry to use, KEY_WOW64_64KEY or _32KEY).
+bool SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size,
+              REGSAM view = 0);
+bool SetString(const std::string& keyPath, const std::string& name, const std::string& data, DWORD type = REG_SZ,
+               REGSAM view = 0);
+bool ValueExists(const std::string& keyPath, const std::string& name, REGSAM view = 0);
+// On 64-bit Windows the view the test program does not see by default (the
+// 32-bit one for a 64-bit program, the 64-bit one for a 32-bit program); 0
+// where the registry has one view.
+REGSAM OtherRegistryView();
 bool KeyExists(const std::string& keyPath);
 bool CreateKey(const std::string& keyPath);
 void DeleteKeyTree(const std::string& keyPath);
-std::vector<std::string> ValueNames(const std::string& keyPath);
+std::vector<std::string> ValueNames(const std::string& keyPath, REGSAM view = 0);
 // Deletes the values of a key whose names begin with prefix.
-void DeleteValuesStartingWith(const std::string& keyPath, const std::string& prefix);
+void DeleteValuesStartingWith(const std::string& keyPath, const std::string& prefix, REGSAM view = 0);
 // The strings of the pending renames (REG_MULTI_SZ), empty ones included.
 std::vector<std::string> PendingRenames();
 // True when the platform has recorded a deletion of path at the next restart.
