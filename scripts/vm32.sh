@@ -293,7 +293,7 @@ prefix_of() { case "$1" in *@win64) echo 64-bit ;; *) echo 32-bit ;; esac; }
 
 # "passed/skipped/failed" from a GoogleTest program's output.
 gtest_counts() {
-  awk '/^\[  PASSED  \]/ { p = $4 } /^\[  SKIPPED \]/ { s = $4 } /^\[  FAILED  \] [0-9]+ test/ { f = $4 }
+  awk '/^\[  PASSED  \]/ { p = $4 } /^\[  SKIPPED \] [0-9]+ test/ { s = $4 } /^\[  FAILED  \] [0-9]+ test/ { f = $4 }
        END { printf "%d/%d/%d", p, s, f }' "$1" 2>/dev/null
 }
 

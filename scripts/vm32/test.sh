@@ -39,7 +39,7 @@ run_programs() {
 # run_in_prefix <machine> <WINEARCH>: the runs read from standard input, in
 # that machine's prefix (none started when there are none).
 run_in_prefix() {
-  local machine=$1 t0 name exe rc filter args runs=()
+  local machine=$1 t0 line name exe rc filter args runs=()
   export QUELLOR_WINEARCH=$2
   mapfile -t runs
   [ ${#runs[@]} -gt 0 ] || return 0
