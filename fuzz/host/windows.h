@@ -17,6 +17,7 @@ typedef intptr_t LRESULT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef void* HKEY;
+typedef DWORD REGSAM;
 typedef uint16_t WCHAR;  // UTF-16, as on Windows
 
 #define MAX_PATH 260
