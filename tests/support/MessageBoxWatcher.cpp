@@ -28,6 +28,7 @@ MessageBoxWatcher::~MessageBoxWatcher() {
 
 LRESULT CALLBACK MessageBoxWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE && activeWatcher) activeWatcher->Seen(reinterpret_cast<HWND>(wParam));
+  if (code == HCBT_DESTROYWND && activeWatcher) activeWatcher->Closing(reinterpret_cast<HWND>(wParam));
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -35,7 +36,13 @@ void MessageBoxWatcher::Seen(HWND box) {
   char className[sizeof DIALOG_CLASS + 1] = {};
   GetClassNameA(box, className, sizeof className);
   if (lstrcmpA(className, DIALOG_CLASS) != 0 || !answered_.insert(box).second) return;
-  boxes.push_back({WindowText(box), WindowText(GetDlgItem(box, MESSAGE_TEXT_ID))});
   // Answered once the box runs its own message loop.
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer_)));
+}
+
+// The caption and text are read as the box goes, when they are surely set: a
+// box may be activated before its texts are.
+void MessageBoxWatcher::Closing(HWND box) {
+  if (answered_.erase(box) == 0) return;
+  boxes.push_back({WindowText(box), WindowText(GetDlgItem(box, MESSAGE_TEXT_ID))});
 }

@@ -6,8 +6,9 @@
 #include <vector>
 
 // Sees the platform message boxes (class "#32770") that the code under test
-// opens on this thread, records their caption and text, and answers each with
-// a click on one button. Uses a WH_CBT hook for as long as the object lives.
+// opens on this thread, answers each with a click on one button, and records
+// their caption and text as they close. Uses a WH_CBT hook for as long as the
+// object lives.
 class MessageBoxWatcher {
  public:
   explicit MessageBoxWatcher(int answer = IDOK);
@@ -25,6 +26,7 @@ class MessageBoxWatcher {
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
   void Seen(HWND box);
+  void Closing(HWND box);
 
   int answer_;
   HHOOK hook_ = nullptr;
