@@ -112,6 +112,14 @@ bool ReadFileIdentity(HANDLE file, FileIdentity& identity, DWORD& attributes) {
   return true;
 }
 
+bool ReadPathIdentity(const char* path, FileIdentity& identity, DWORD& attributes) {
+  HANDLE handle = OpenWithoutFollowing(path, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool read = ReadFileIdentity(handle, identity, attributes);
+  CloseHandle(handle);
+  return read;
+}
+
 bool SetAttributesByHandle(HANDLE file, DWORD attributes) {
   BasicInformation basic = {};
   basic.attributes = attributes;

@@ -35,6 +35,9 @@ bool SameFile(const FileIdentity& left, const FileIdentity& right);
 
 // The file's identity and attributes.
 bool ReadFileIdentity(HANDLE file, FileIdentity& identity, DWORD& attributes);
+// The same of what path names now, a folder too, without following a final
+// link.
+bool ReadPathIdentity(const char* path, FileIdentity& identity, DWORD& attributes);
 
 // Sets the file's attributes (FILE_ATTRIBUTE_ARCHIVE clears read-only, hidden
 // and system); the handle needs FILE_WRITE_ATTRIBUTES.

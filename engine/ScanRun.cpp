@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "common/FileByHandle.h"
 #include "common/ProgramTexts.h"
 #include "common/Text.h"
 #include "engine/Detection.h"
@@ -148,16 +147,9 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
 // dealt with already. They lie at volume roots, and the walk reaches none but
 // the drives' own; a folder is known by its identity, whatever its name.
 bool IsQuarantineOfThisRun(const char* prefix, const char* name) {
-  if (!QuarantineFoldersInUse() || std::strlen(prefix) != DRIVE_ROOT_PREFIX_LENGTH) return false;
+  if (std::strlen(prefix) != DRIVE_ROOT_PREFIX_LENGTH) return false;
   char folder[MAX_PATH];
-  if (!JoinPath(folder, sizeof folder, prefix, name)) return false;
-  HANDLE handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  FileIdentity identity;
-  DWORD attributes = 0;
-  const bool ours = ReadFileIdentity(handle, identity, attributes) && IsQuarantineFolderOfThisRun(identity);
-  CloseHandle(handle);
-  return ours;
+  return JoinPath(folder, sizeof folder, prefix, name) && IsQuarantineFolderOfThisRun(folder);
 }
 
 // The sub-folders of a search spec, each walked in turn. Returns the walk result to

@@ -74,10 +74,8 @@ int ReadPerfProcessSlots(PerfProcessSlot (&slots)[PERF_SLOT_COUNT]) {
 bool TerminateProcessesOfImage(const char* path, int& terminated) {
   ProcessList list;
   if (TakePsapiList(list, nullptr) == ListOutcome::NoList) return false;
-  const std::size_t length = std::strlen(path);
   for (const ProcessNode* node = list.head(); node; node = node->next) {
-    if (std::strlen(node->imagePath) != length || _stricmp(node->imagePath, path) != 0) continue;
-    if (!MayTerminate(node->processId, node->imagePath)) continue;
+    if (_stricmp(node->imagePath, path) != 0 || !MayTerminate(node->processId, node->imagePath)) continue;
     if (TerminateById(node->processId, KILL_ACCESS)) {
       ++terminated;
       Sleep(AFTER_TERMINATION_PAUSE_MS);

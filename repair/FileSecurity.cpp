@@ -128,21 +128,27 @@ HANDLE OpenForSecurity(const char* path) {
   return OpenWithoutFollowing(path, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
 }
 
-// One part of a path below the drive's root (a folder, or the file at its
-// end): no reparse point, owned by a trusted account, and no one else may
-// make it lead elsewhere; a folder also keeps what it holds.
-bool PartCannotBeRedirected(const char* part, bool isFolder, const TrustedSids& trusted) {
-  HANDLE handle = OpenForSecurity(part);
+// What path names is a folder exactly when isFolder, no reparse point, owned
+// by a trusted account, and grants nobody else any of rights.
+bool IsSafeObject(const char* path, bool isFolder, DWORD rights, const TrustedSids& trusted) {
+  HANDLE handle = OpenForSecurity(path);
   if (handle == INVALID_HANDLE_VALUE) return false;
   FileIdentity identity;
   DWORD attributes = 0;
   Security security(handle);
-  const DWORD rights = isFolder ? REDIRECTING_RIGHTS | CHILD_DELETING_RIGHTS : REDIRECTING_RIGHTS;
-  const bool safe = ReadFileIdentity(handle, identity, attributes) && !IsReparsePoint(part, attributes) &&
+  const bool safe = ReadFileIdentity(handle, identity, attributes) && !IsReparsePoint(path, attributes) &&
                     ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == isFolder && security.OwnedByTrusted(trusted) &&
                     security.GrantsOnlyTrusted(rights, trusted);
   CloseHandle(handle);
   return safe;
+}
+
+// One part of a path below the drive's root (a folder, or the file at its
+// end): no one else may make it lead elsewhere; a folder also keeps what it
+// holds.
+bool PartCannotBeRedirected(const char* part, bool isFolder, const TrustedSids& trusted) {
+  const DWORD rights = isFolder ? REDIRECTING_RIGHTS | CHILD_DELETING_RIGHTS : REDIRECTING_RIGHTS;
+  return IsSafeObject(part, isFolder, rights, trusted);
 }
 
 bool RootKeepsWhatItHolds(const char* path, const TrustedSids& trusted) {
@@ -168,17 +174,8 @@ PSID LocalSystemSid() {
 }
 
 bool IsTrustedFolder(const char* folder) {
-  HANDLE handle = OpenForSecurity(folder);
-  if (handle == INVALID_HANDLE_VALUE) return false;
   const TrustedSids trusted;
-  FileIdentity identity;
-  DWORD attributes = 0;
-  Security security(handle);
-  const bool safe = ReadFileIdentity(handle, identity, attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !IsReparsePoint(folder, attributes) && security.OwnedByTrusted(trusted) &&
-                    security.GrantsOnlyTrusted(FOLDER_CHANGING_RIGHTS, trusted);
-  CloseHandle(handle);
-  return safe;
+  return IsSafeObject(folder, true, FOLDER_CHANGING_RIGHTS, trusted);
 }
 
 bool PathCannotBeRedirected(const char* path) {

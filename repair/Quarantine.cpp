@@ -72,14 +72,6 @@ bool CreateProtectedFolder(const char* folder) {
   return CreateDirectoryA(folder, &attributes) != FALSE;
 }
 
-bool FolderIdentity(const char* folder, FileIdentity& identity, DWORD& attributes) {
-  HANDLE handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool read = ReadFileIdentity(handle, identity, attributes);
-  CloseHandle(handle);
-  return read;
-}
-
 // A volume that keeps no rights (FAT) can hold no links either.
 bool VolumeKeepsRights(const char* root) {
   DWORD flags = 0;
@@ -93,7 +85,7 @@ bool MadeFolderIsSafe(const char* root, const char* folder) {
   if (IsTrustedFolder(folder)) return true;
   FileIdentity identity;
   DWORD attributes = 0;
-  return !VolumeKeepsRights(root) && FolderIdentity(folder, identity, attributes) &&
+  return !VolumeKeepsRights(root) && ReadPathIdentity(folder, identity, attributes) &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsReparsePoint(folder, attributes);
 }
 
@@ -112,7 +104,7 @@ bool Remember(const char* root, const char* folder) {
   if (runFolderCount == FOLDERS_OF_A_RUN) return true;  // used all the same, only not passed over by the walk
   RunFolder& entry = runFolders[runFolderCount];
   DWORD attributes = 0;
-  if (!FolderIdentity(folder, entry.identity, attributes)) return false;
+  if (!ReadPathIdentity(folder, entry.identity, attributes)) return false;
   CopyText(entry.root, sizeof entry.root, root);
   CopyText(entry.path, sizeof entry.path, folder);
   ++runFolderCount;
@@ -125,7 +117,7 @@ bool FolderOfThisRun(const char* root, char (&folder)[MAX_PATH]) {
     const RunFolder& entry = runFolders[i];
     FileIdentity identity;
     DWORD attributes = 0;
-    if (_stricmp(entry.root, root) == 0 && FolderIdentity(entry.path, identity, attributes) &&
+    if (_stricmp(entry.root, root) == 0 && ReadPathIdentity(entry.path, identity, attributes) &&
         SameFile(identity, entry.identity))
       return CopyText(folder, sizeof folder, entry.path);
   }
@@ -157,13 +149,14 @@ bool MoveIntoQuarantine(HANDLE file, const FileIdentity& identity, const char* p
          RenameByHandle(file, movedPath, true);
 }
 
-bool IsQuarantineFolderOfThisRun(const FileIdentity& identity) {
+bool IsQuarantineFolderOfThisRun(const char* folder) {
+  FileIdentity identity;
+  DWORD attributes = 0;
+  if (runFolderCount == 0 || !ReadPathIdentity(folder, identity, attributes)) return false;
   for (int i = 0; i < runFolderCount; ++i)
     if (SameFile(identity, runFolders[i].identity)) return true;
   return false;
 }
-
-bool QuarantineFoldersInUse() { return runFolderCount > 0; }
 
 void ResetQuarantineFolders() {
   for (RunFolder& entry : runFolders) entry = RunFolder();

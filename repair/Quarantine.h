@@ -25,11 +25,9 @@ inline constexpr char QUARANTINE_FOLDER[] = "QuellorQuarantine";
 // needs delete access.
 bool MoveIntoQuarantine(HANDLE file, const FileIdentity& identity, const char* path, char* movedPath, std::size_t size);
 
-// True when identity is that of a quarantine folder this run made or used:
-// the drive walk does not go into them, so that a file moved there is not
-// met twice.
-bool IsQuarantineFolderOfThisRun(const FileIdentity& identity);
-// True when this run has made or used any quarantine folder.
-bool QuarantineFoldersInUse();
+// True when folder is, by its identity, a quarantine folder this run made or
+// used (at once false while there is none): the drive walk does not go into
+// them, so that a file moved there is not met twice.
+bool IsQuarantineFolderOfThisRun(const char* folder);
 // Forgets them (the tests start each case afresh).
 void ResetQuarantineFolders();
