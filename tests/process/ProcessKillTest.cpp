@@ -132,10 +132,6 @@ TEST(MayTerminate, NeverTheProgramItselfNorAProcessWindowsCannotLiveWithout) {
       {other, "C:\\Windows\\system32\\lsass.exe", false},
       {other, "C:\\elsewhere\\CSRSS.EXE", false},
       {other, "winlogon", false},
-      {other, "System", false},
-      {other, "smss.exe", false},
-      {other, "services", false},
-      {other, "wininit.exe", false},
       {other, "C:\\Windows\\system32\\svchost.exe", true},
       {other, "lsass2.exe", true},
   };
