@@ -126,17 +126,21 @@ bool ExaminedFile::ClearAttributes(const char* path) {
 
 bool ExaminedFile::Delete(const char* path) { return Acquire(path, DELETE) && DeleteByHandle(handle_); }
 
+// A handle opened again by path proves the path by itself; the one held
+// already needs the look.
+bool ExaminedFile::AcquireAt(const char* path, DWORD access) {
+  const bool held = Holds(access);
+  return Acquire(path, access) && (!held || IsAt(path));
+}
+
 // Where a rename follows the path rather than the handle (Wine does), the
-// path must name the file at the moment of the move: a handle opened again by
-// path proves it by itself, the first one needs the look.
+// path must name the file at the moment of the move.
 bool ExaminedFile::RenameTo(const char* path, const char* newPath) {
-  const bool held = Holds(DELETE);
-  return Acquire(path, DELETE) && (!held || IsAt(path)) && RenameByHandle(handle_, newPath, false);
+  return AcquireAt(path, DELETE) && RenameByHandle(handle_, newPath, false);
 }
 
 int ExaminedFile::ScheduleDeletion(const char* path) {
-  const bool held = Holds(DELETE);
-  if (Acquire(path, DELETE) && (!held || IsAt(path)) && ScheduleHeldFileDeletion(handle_, identity_, path)) return 1;
+  if (AcquireAt(path, DELETE) && ScheduleHeldFileDeletion(handle_, identity_, path)) return 1;
   return IsAt(path) ? ScheduleDeletionByPath(path) : 0;
 }
 

@@ -63,6 +63,8 @@ class ExaminedFile {
   // Makes the held handle one with access: the one held, or one opened again
   // by path that is the examined file.
   bool Acquire(const char* path, DWORD access);
+  // Acquire, with path proven to name the file at this moment.
+  bool AcquireAt(const char* path, DWORD access);
   bool Holds(DWORD access) const { return (access_ & access) == access; }
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
