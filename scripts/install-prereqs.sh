@@ -25,7 +25,9 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
+# A mirror caught mid-sync fails one index: the install then goes on with the
+# lists that did download, and fails only if a package is not in them.
+$sudo apt-get update -q || echo "install-prereqs: some package lists did not download; installing from the rest" >&2
 # Never the i386 architecture or wine32: only 64-bit Windows programs run here
 # (32-bit ones run in the 32-bit test machine, which has its own).
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -40,7 +40,7 @@ say() { printf '[vm32 %s] %s\n' "$(date +%T)" "$*"; }
 # The recipe: everything that decides what the disk holds (the jobs that run
 # at test time are read from the shared source tree, and are not part of it).
 recipe_hash() {
-  { declare -f apt_sources build_image
+  { declare -f apt_sources apt_update build_image
     cd "$src" && cat scripts/vm32/packages.txt scripts/vm32/dpkg-slim.cfg scripts/vm32/init scripts/vm32/setup.sh \
                      scripts/wineprefix.sh scripts/wine-env.sh; } | sha256sum | cut -c1-16
 }
@@ -65,6 +65,25 @@ apt_sources() {
       tolower($1) == "enabled:" { enabled = tolower($2) }
       END { flush() }' "$f"
   done
+}
+
+# Reads the package lists in the disk at <root>, logging to <log>. A suite
+# whose index does not download whole (a mirror caught mid-sync serves an
+# index of another size than its release file names) is left out for both
+# architectures and the lists are read again: a Multi-Arch "same" package
+# (libc6, say) must have one version for amd64 and i386, which a suite read
+# for one architecture only would break. The suite named by debootstrap is
+# never left out.
+apt_update() {
+  local root=$1 log=$2 failed
+  chroot "$root" apt-get -q update >> "$log" 2>&1 && return 0
+  failed=$(sed -n 's|^[EW]: Failed to fetch [^ ]*/dists/\([^/ ]*\)/.*|\1|p' "$log" | sort -u)
+  [ -n "$failed" ] && ! grep -qx "$suite" <<<"$failed" || return 1
+  say "left out of the disk's package sources, their index did not download: $(echo $failed)"
+  awk -v drop="$(echo $failed)" 'BEGIN { split(drop, d, " "); for (i in d) out[d[i]] = 1 } !($3 in out)' \
+    "$root/etc/apt/sources.list" > "$root/etc/apt/sources.list.new" &&
+    mv "$root/etc/apt/sources.list.new" "$root/etc/apt/sources.list"
+  chroot "$root" apt-get -q update >> "$log" 2>&1
 }
 
 # ---------------------------------------------------------------- the disk
@@ -105,8 +124,9 @@ build_image() {
   packages=$(grep -v '^#' "$here/vm32/packages.txt" | tr '\n' ' ')
   # i386 maintainer scripts cannot run on a host without 32-bit emulation:
   # what fails to configure here is configured by the machine's first boot.
-  chroot "$root" sh -c "dpkg --add-architecture i386 && apt-get -q update && \
-      DEBIAN_FRONTEND=noninteractive apt-get -q -y install $packages" > "$stage/install.log" 2>&1 ||
+  chroot "$root" dpkg --add-architecture i386 && apt_update "$root" "$stage/install.log" ||
+    { tail -30 "$stage/install.log" >&2; die "the package lists did not download"; }
+  chroot "$root" sh -c "DEBIAN_FRONTEND=noninteractive apt-get -q -y install $packages" >> "$stage/install.log" 2>&1 ||
     grep -q 'Errors were encountered while processing' "$stage/install.log" ||
     { tail -30 "$stage/install.log" >&2; die "package install failed"; }
   say "packages installed in $((SECONDS - t0)) s ($(grep -c '^Setting up' "$stage/install.log") configured here)"
