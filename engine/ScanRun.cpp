@@ -146,10 +146,9 @@ PassEnd FilePass(const char* spec, const char* prefix, bool hasDot) {
 // A quarantine folder this run made or used holds only files the scan has
 // dealt with already. They lie at volume roots, and the walk reaches none but
 // the drives' own; a folder is known by its identity, whatever its name.
-bool IsQuarantineOfThisRun(const char* prefix, const char* name) {
-  if (std::strlen(prefix) != DRIVE_ROOT_PREFIX_LENGTH) return false;
+bool IsQuarantineOfThisRun(const char* root, const char* name) {
   char folder[MAX_PATH];
-  return JoinPath(folder, sizeof folder, prefix, name) && IsQuarantineFolderOfThisRun(folder);
+  return JoinPath(folder, sizeof folder, root, name) && IsQuarantineFolderOfThisRun(folder);
 }
 
 // The sub-folders of a search spec, each walked in turn. Returns the walk result to
@@ -160,6 +159,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
   WIN32_FIND_DATAA entry;
   HANDLE find = FindFirstFileA(listing, &entry);
   if (find == INVALID_HANDLE_VALUE) return 1;
+  const bool atDriveRoot = std::strlen(prefix) == DRIVE_ROOT_PREFIX_LENGTH;
   int32_t result = 1;
   do {
     if (StopNow()) {
@@ -174,7 +174,7 @@ int32_t FolderPass(const char* spec, const char* prefix, bool hasDot) {
     char sub[MAX_PATH];
     // A folder whose search spec would not fit in MAX_PATH is skipped.
     if (!JoinPath(sub, sizeof sub, prefix, entry.cFileName, SEARCH_ALL_IN)) continue;
-    if (IsQuarantineOfThisRun(prefix, entry.cFileName)) continue;
+    if (atDriveRoot && IsQuarantineOfThisRun(prefix, entry.cFileName)) continue;
     if (std::strstr(sub, INSIDE_PROGRAM_FILES)) scanState.programFilesEntered = true;
     if (WalkFolder(sub) == -1) {
       result = -1;

@@ -77,10 +77,10 @@ apt_sources() {
 apt_update() {
   local root=$1 log=$2 failed
   chroot "$root" apt-get -q update >> "$log" 2>&1 && return 0
-  failed=$(sed -n 's|^[EW]: Failed to fetch [^ ]*/dists/\([^/ ]*\)/.*|\1|p' "$log" | sort -u)
-  [ -n "$failed" ] && ! grep -qx "$suite" <<<"$failed" || return 1
-  say "left out of the disk's package sources, their index did not download: $(echo $failed)"
-  awk -v drop="$(echo $failed)" 'BEGIN { split(drop, d, " "); for (i in d) out[d[i]] = 1 } !($3 in out)' \
+  failed=$(sed -n 's|^[EW]: Failed to fetch [^ ]*/dists/\([^/ ]*\)/.*|\1|p' "$log" | sort -u | tr '\n' ' ')
+  case " $failed " in "  " | *" $suite "*) return 1 ;; esac
+  say "left out of the disk's package sources, their index did not download: $failed"
+  awk -v drop="$failed" 'BEGIN { split(drop, d, " "); for (i in d) out[d[i]] = 1 } !($3 in out)' \
     "$root/etc/apt/sources.list" > "$root/etc/apt/sources.list.new" &&
     mv "$root/etc/apt/sources.list.new" "$root/etc/apt/sources.list"
   chroot "$root" apt-get -q update >> "$log" 2>&1
